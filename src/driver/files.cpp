@@ -1,0 +1,188 @@
+#include "driver/files.h"
+
+#include <cerrno>
+
+#include "driver/stops.h"
+
+namespace {
+
+constexpr size_t kReadChunk = 64 * 1024;
+
+[[noreturn]] void FailLastIo() { FailIo(errno); }
+
+}  // namespace
+
+void FailIo(int code) { throw IoFailure{code != 0 ? code : EIO}; }
+
+// ---- ByteFile ----
+
+ByteFile::~ByteFile() {
+    if (file_) std::fclose(file_);
+}
+
+void ByteFile::Open(const std::string& name) {
+    Close();
+    errno = 0;
+    file_ = std::fopen(name.c_str(), "rb");
+    if (!file_) FailLastIo();
+    if (std::fseek(file_, 0, SEEK_END) != 0) FailLastIo();
+    long size = std::ftell(file_);
+    if (size < 0) FailLastIo();
+    if (std::fseek(file_, 0, SEEK_SET) != 0) FailLastIo();
+    size_ = size;
+    position_ = 0;
+    bufferStart_ = 0;
+    buffer_.clear();
+}
+
+void ByteFile::Close() {
+    if (!file_) return;
+    std::FILE* f = file_;
+    file_ = nullptr;
+    buffer_.clear();
+    if (std::fclose(f) != 0) FailLastIo();
+}
+
+void ByteFile::Seek(int64_t offset) {
+    if (!file_ || offset < 0) FailIo(EINVAL);
+    position_ = offset;  // the buffer is refilled lazily when the position leaves it
+}
+
+void ByteFile::Refill() {
+    if (std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) FailLastIo();
+    buffer_.resize(kReadChunk);
+    size_t got = std::fread(buffer_.data(), 1, kReadChunk, file_);
+    if (got == 0 && std::ferror(file_)) FailLastIo();
+    buffer_.resize(got);
+    bufferStart_ = position_;
+}
+
+uint8_t ByteFile::ReadByte() {
+    if (!file_) FailIo(EBADF);
+    if (position_ < bufferStart_ ||
+        position_ >= bufferStart_ + static_cast<int64_t>(buffer_.size())) {
+        Refill();
+        if (buffer_.empty()) FailIo(EIO);  // read past the end of the file
+    }
+    return buffer_[static_cast<size_t>(position_++ - bufferStart_)];
+}
+
+// ---- TextReader ----
+
+TextReader::~TextReader() {
+    if (file_) std::fclose(file_);
+}
+
+void TextReader::Open(const std::string& name) {
+    Close();
+    errno = 0;
+    file_ = std::fopen(name.c_str(), "rb");
+    if (!file_) FailLastIo();
+    buffer_.clear();
+    next_ = 0;
+    exhausted_ = false;
+}
+
+void TextReader::OpenText(std::string text) {
+    Close();
+    buffer_ = std::move(text);
+    next_ = 0;
+    exhausted_ = true;
+}
+
+void TextReader::Close() {
+    buffer_.clear();
+    next_ = 0;
+    exhausted_ = true;
+    if (!file_) return;
+    std::FILE* f = file_;
+    file_ = nullptr;
+    if (std::fclose(f) != 0) FailLastIo();
+}
+
+void TextReader::Refill() {
+    buffer_.erase(0, next_);
+    next_ = 0;
+    if (exhausted_ || !file_) return;
+    size_t old = buffer_.size();
+    buffer_.resize(old + kReadChunk);
+    size_t got = std::fread(&buffer_[old], 1, kReadChunk, file_);
+    buffer_.resize(old + got);
+    if (got < kReadChunk) {
+        if (std::ferror(file_)) FailLastIo();
+        exhausted_ = true;
+    }
+}
+
+int TextReader::PeekChar() {
+    if (next_ >= buffer_.size()) Refill();
+    if (next_ >= buffer_.size()) return -1;
+    return static_cast<unsigned char>(buffer_[next_]);
+}
+
+bool TextReader::AtEnd() {
+    int c = PeekChar();
+    return c < 0 || c == 0x1A;
+}
+
+std::string TextReader::ReadLine() {
+    std::string line;
+    if (AtEnd()) return line;
+    bool textEnded = false;  // a $1A in mid-line: the rest of the line is skipped
+    for (;;) {
+        int c = PeekChar();
+        if (c < 0) break;
+        ++next_;
+        if (c == '\n') break;
+        if (c == '\r') {
+            if (PeekChar() == '\n') {
+                ++next_;
+                break;
+            }
+            continue;  // a lone CR is dropped
+        }
+        if (c == 0x1A) textEnded = true;
+        if (!textEnded) line.push_back(static_cast<char>(c));
+    }
+    return line;
+}
+
+// ---- TextWriter ----
+
+TextWriter::~TextWriter() {
+    if (file_) std::fclose(file_);
+}
+
+void TextWriter::Create(const std::string& name) {
+    Close();
+    errno = 0;
+    file_ = std::fopen(name.c_str(), "wb");
+    if (!file_) FailLastIo();
+}
+
+void TextWriter::Close() {
+    if (!file_) return;
+    std::FILE* f = file_;
+    file_ = nullptr;
+    if (std::fclose(f) != 0) FailLastIo();
+}
+
+void TextWriter::Write(const std::string& text) {
+    if (!file_) FailIo(EBADF);
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) FailLastIo();
+}
+
+void TextWriter::WriteLine(const std::string& text) {
+    Write(text);
+    if (std::fwrite("\r\n", 1, 2, file_) != 2) FailLastIo();
+}
+
+// ---- erasing ----
+
+void EraseFile(const std::string& name) {
+    TextReader probe;
+    probe.Open(name);
+    probe.Close();
+    errno = 0;
+    if (std::remove(name.c_str()) != 0) FailLastIo();
+}

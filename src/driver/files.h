@@ -1,0 +1,82 @@
+// The files of a run. Every operation is checked as it returns and a failure ends the run with
+// the I/O report (FailIo). Reads are buffered: reading byte by byte costs no system call per byte.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// A file of single bytes, opened for reading only, with a read position that can be moved.
+class ByteFile {
+public:
+    ByteFile() = default;
+    ByteFile(const ByteFile&) = delete;
+    ByteFile& operator=(const ByteFile&) = delete;
+    ~ByteFile();
+
+    void Open(const std::string& name);
+    void Close();
+    bool IsOpen() const { return file_ != nullptr; }
+    void Seek(int64_t offset);
+    int64_t Position() const { return position_; }
+    int64_t Size() const { return size_; }
+    bool AtEnd() const { return position_ >= size_; }
+    uint8_t ReadByte();
+
+private:
+    void Refill();
+
+    std::FILE* file_ = nullptr;
+    int64_t size_ = 0;
+    int64_t position_ = 0;
+    int64_t bufferStart_ = 0;  // file offset of buffer_[0]
+    std::vector<uint8_t> buffer_;
+};
+
+// A text file read line by line. A line ends at LF or CR LF; a CR not followed by LF is dropped;
+// a $1A byte at the start of a line ends the file and elsewhere ends the text of its line. Lines
+// have no length limit, and reading past the end gives empty lines.
+class TextReader {
+public:
+    TextReader() = default;
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+    ~TextReader();
+
+    void Open(const std::string& name);
+    void OpenText(std::string text);  // reads from the given text instead of a file
+    void Close();
+    bool AtEnd();
+    std::string ReadLine();
+
+private:
+    int PeekChar();  // next byte, or -1 at the end of the data
+    void Refill();
+
+    std::FILE* file_ = nullptr;
+    std::string buffer_;
+    size_t next_ = 0;
+    bool exhausted_ = true;  // no more data beyond buffer_
+};
+
+// A text file written line by line; every line ends CR LF.
+class TextWriter {
+public:
+    TextWriter() = default;
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+    ~TextWriter();
+
+    void Create(const std::string& name);  // an existing file is emptied
+    void Close();
+    bool IsOpen() const { return file_ != nullptr; }
+    void Write(const std::string& text);  // no line end added
+    void WriteLine(const std::string& text);
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+// Opens the named file for reading, closes it and deletes it; any failure ends the run.
+void EraseFile(const std::string& name);

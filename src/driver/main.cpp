@@ -1,0 +1,32 @@
+// Entry point: runs the sequence and turns the way it ended into console text and exit status.
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/console.h"
+#include "driver/run_sequence.h"
+#include "driver/run_state.h"
+#include "driver/stops.h"
+#include "driver/usage.h"
+
+int main(int argc, char** argv) {
+    auto state = std::make_unique<RunState>();
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    try {
+        RunVelkor(*state, arguments);
+        return kExitDone;
+    } catch (const UsageStop&) {
+        WriteUsageText(*state);
+        return kExitUsage;
+    } catch (const ErrorStop& stop) {
+        if (stop.lineEndFirst) ConsoleLine(*state, "");
+        ConsoleLine(*state, stop.message);
+        return kExitError;
+    } catch (const IoFailure& failure) {
+        ConsoleEndOpenLine(*state);
+        ConsoleLine(*state, "I/O error " + std::to_string(failure.code) + ": " +
+                                std::strerror(failure.code));
+        return failure.code;
+    }
+}

@@ -1,0 +1,93 @@
+#include "driver/run_sequence.h"
+
+#include "driver/console.h"
+#include "driver/options.h"
+#include "driver/run_state.h"
+#include "driver/stops.h"
+#include "driver/usage.h"
+#include "engine/analysis.h"
+#include "engine/file_tests.h"
+#include "engine/text_helpers.h"
+#include "output/data_block.h"
+#include "output/final_source.h"
+#include "output/listing_writer.h"
+#include "reference/label_file.h"
+#include "reference/mnemonic_file.h"
+
+void SetRunDefaults(RunState& state) {
+    state.startAddress = kDefaultStartAddress;
+    state.dataBlockOnly = 0;
+    state.useLabelFile = 0;
+    state.skipCount = 0;
+    state.mnemonicsOff = 0;
+    // $FFFF is left as data: no instruction may start on the last address of memory.
+    for (int64_t a = 0; a < kLastAddress; ++a) {
+        state.addressInfo[a].isCode = 1;
+        state.addressInfo[a].isEntry = 0;
+    }
+}
+
+void OpenSource(RunState& state, const std::string& name) {
+    state.sourceFile.Open(name);
+    state.sourceFile.Seek(state.skipCount);
+}
+
+std::string BaseName(const std::string& argument) {
+    size_t nameStart = argument.rfind('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    size_t dot = argument.find('.', nameStart);
+    return dot == std::string::npos ? argument : argument.substr(0, dot);
+}
+
+namespace {
+
+void LoadReferenceFiles(RunState& state) {
+    ConsoleLine(state, "Read file: MNEMO.QVT");
+    if (!FileExists(kMnemonicFileName)) throw ErrorStop{"ERROR: File 'MNEMO.QVT' not found."};
+    for (std::string& pattern : state.mnemonicTable) pattern.clear();
+    state.sourcePath = state.sourceName;
+    LoadMnemonics(state);
+    if (state.useLabelFile == 1) {
+        ConsoleLine(state, "Read file: MEMORY.QVT");
+        if (!FileExists(kLabelFileName)) throw ErrorStop{"ERROR: File 'MEMORY.QVT' not found."};
+        LoadLabelNames(state);
+    }
+}
+
+// The summary line, written around the opening of the image so that a failure to open it is
+// reported after the name.
+void OpenImage(RunState& state) {
+    ConsoleWrite(state, state.sourceName + " -> ");
+    OpenSource(state, state.sourceName);
+    state.imageSize = state.sourceFile.Size();
+    state.sourceName = BaseName(state.sourceName);
+    ConsoleLine(state, state.sourceName + ".asm  Address: $" + FormatHex(state.startAddress, 4));
+}
+
+}  // namespace
+
+void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
+    ConsoleLine(state, "");
+    ConsoleLine(state, kBanner);
+    SetRunDefaults(state);
+    if (arguments.empty()) ShowUsage();
+    state.sourceName = arguments[0];
+    if (!FileExists(state.sourceName)) {
+        throw ErrorStop{"ERROR: File " + state.sourceName + " not exists !"};
+    }
+    for (size_t i = 1; i < arguments.size(); ++i) ParseOption(state, arguments[i]);
+    LoadReferenceFiles(state);
+    OpenImage(state);
+
+    if (state.dataBlockOnly == 1) {
+        state.phase = 2;
+        WriteDataBlock(state);
+        ConsoleLine(state, "Done.");
+        return;
+    }
+    ConsoleWrite(state, "Pass ");
+    state.passAgain = 1;
+    RunAnalysis(state);
+    WriteListing(state);
+    WriteFinalSource(state);  // ends with the clean-up and "Done."
+}

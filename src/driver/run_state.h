@@ -1,0 +1,126 @@
+// The one store that every part of a run shares: option values, what is known about each of the
+// 65536 addresses, the opcode table, the position of the passes, the writers' working texts and
+// the files. One instance lives for the whole run; every routine takes it by reference.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+
+#include "driver/files.h"
+
+constexpr int64_t kAddressCount = 65536;
+constexpr int64_t kLastAddress = 0xFFFF;
+constexpr int64_t kDefaultStartAddress = 0x0400;
+constexpr int kBitmapBytes = 8192;
+
+// What is known about one address.
+struct AddressInfo {
+    uint8_t isCode;     // 1: code, or not yet decided against; 0: data
+    uint8_t isEntry;    // 1: code or a block may start here
+    uint8_t blockKind;  // data-block mode: 'W' address table, 'B' bytes, 0 never set
+};
+
+// One bit per address; the most significant bit of a byte stands for the lowest of its addresses.
+using Bitmap = std::array<uint8_t, kBitmapBytes>;
+
+constexpr std::array<uint8_t, 8> bitMasks = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
+constexpr char hexDigits[] = "0123456789ABCDEF";
+
+struct RunState {
+    // Options.
+    int64_t startAddress = 0;
+    int64_t skipCount = 0;
+    char dataStyle = 'D';
+    uint8_t useLabelFile = 0;
+    uint8_t dataBlockOnly = 0;
+    uint8_t mnemonicsOff = 0;
+
+    // Source.
+    std::string sourceName;
+    std::string sourcePath;
+    int64_t imageSize = 0;
+
+    // Per-address knowledge; reach it through the accessors below.
+    std::array<AddressInfo, kAddressCount> addressInfo{};
+    Bitmap referencedMap{};  // seen as an operand value
+    Bitmap codeRefMap{};     // operand of an accepted instruction, or a block option address
+    Bitmap namedAddresses{};  // the label file names the address
+
+    // Opcode table: the pattern of each byte value, empty for no instruction.
+    std::array<std::string, 256> mnemonicTable;
+
+    // Pass and phase control.
+    uint8_t phase = 0;  // 0 loading, 1 analysis, 2 listing and data blocks, 3 final file
+    uint8_t passAgain = 0;
+    uint8_t acceptInstruction = 0;
+    uint8_t firstByteClass = 0;
+
+    // Current position and instruction.
+    int64_t currentAddress = 0;
+    uint8_t currentByte = 0;
+    uint8_t instructionLength = 0;
+    std::array<uint8_t, 2> operandBytes{};
+    int64_t operandValue = 0;
+    std::string operandText;
+    std::string anchorLabel;
+
+    // Writers.
+    std::string outLine;
+    std::string pendingLine;
+    bool pendingIsMarker = false;  // the held-back "line" is the no-line marker
+    int64_t itemCount = 0;
+    uint8_t prevByte = 0;
+    int dataColumn = 0;
+    std::array<std::string, 128> blockLines;
+    int blockLineCount = 0;
+    size_t nameWidth = 0;
+
+    // Readers.
+    std::string workLine;
+    std::string workToken;
+    std::string rawLine;
+
+    // Files shared between routines of one phase.
+    ByteFile sourceFile;
+    TextWriter asmFile;
+    TextWriter tmpFile;
+
+    // Names from the names file, by address, read once on the first lookup.
+    bool namesIndexLoaded = false;
+    std::unordered_map<uint16_t, std::string> namesIndex;
+
+    // Console.
+    std::FILE* console = stdout;
+    bool consoleLineOpen = false;
+};
+
+// ---- Address-space accessors. Addresses outside $0000-$FFFF read as all zero and writes to them
+// ---- are ignored, so no caller can index a table outside it.
+
+inline bool InAddressSpace(int64_t address) { return address >= 0 && address <= kLastAddress; }
+
+inline AddressInfo InfoAt(const RunState& state, int64_t address) {
+    return InAddressSpace(address) ? state.addressInfo[address] : AddressInfo{0, 0, 0};
+}
+inline void SetIsCode(RunState& state, int64_t address, uint8_t value) {
+    if (InAddressSpace(address)) state.addressInfo[address].isCode = value;
+}
+inline void SetIsEntry(RunState& state, int64_t address, uint8_t value) {
+    if (InAddressSpace(address)) state.addressInfo[address].isEntry = value;
+}
+inline void SetBlockKind(RunState& state, int64_t address, uint8_t value) {
+    if (InAddressSpace(address)) state.addressInfo[address].blockKind = value;
+}
+
+inline bool TestBit(const Bitmap& map, int64_t address) {
+    return InAddressSpace(address) && (map[address / 8] & bitMasks[address % 8]) != 0;
+}
+inline void SetBit(Bitmap& map, int64_t address) {
+    if (InAddressSpace(address)) map[address / 8] |= bitMasks[address % 8];
+}
+inline void ClearBit(Bitmap& map, int64_t address) {
+    if (InAddressSpace(address)) map[address / 8] &= static_cast<uint8_t>(~bitMasks[address % 8]);
+}

@@ -1,0 +1,29 @@
+#include "driver/usage.h"
+
+#include "driver/console.h"
+#include "driver/stops.h"
+
+namespace {
+
+constexpr const char* kUsageLines[] = {
+    "Syntax: VELKOR source [options]",
+    "-d\t\tsave as data block, example: dta $..,$..",
+    "-l\t\tlabel name, example: $d301 -> portb (default OFF)",
+    "-m\t\tmnemonic OFF (default ON)",
+    "-a$xxxx\t\taddress of disasembled memory block (default $0400)",
+    "-s$xxxx\t\tskip $xxxx bytes of begining memory block (default 0)",
+    "-sd\t\tstore data block dta b($..,$..)",
+    "-sa\t\tstore atascii character block dta c' '",
+    "-bc$xxxx\tblock code at address $xxxx",
+    "-bd$xxxx\tblock data at address $xxxx",
+    "-bac$xxxx\tblock with address of new code blocks",
+    "-bad$xxxx\tblock with address of new data blocks",
+};
+
+}  // namespace
+
+void ShowUsage() { throw UsageStop{}; }
+
+void WriteUsageText(RunState& state) {
+    for (const char* line : kUsageLines) ConsoleLine(state, line);
+}

@@ -1,0 +1,20 @@
+// The analysis passes: decode the image from its first byte to its end, decide for every address
+// whether it is code or data, collect entry points and label targets, and pass again while a
+// backward jump or branch lands in bytes already taken for data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RunState;
+
+// Runs the passes over the open image (one "." on the console per pass) and closes it.
+void RunAnalysis(RunState& state);
+
+// Makes the target of an accepted jsr, jmp or conditional branch an entry point, and asks for
+// another pass when it lies behind in bytes taken for data.
+void NoteFlowTarget(RunState& state, const std::string& text);
+
+// The operand number of an instruction text: the number after its first " $", up to a ",".
+// Returns false for texts without " $".
+bool OperandNumber(const std::string& text, int64_t& number);

@@ -1,0 +1,13 @@
+#include "engine/asm_lines.h"
+
+#include "driver/run_state.h"
+
+void WriteAsmLine(RunState& state, const std::string& text) {
+    if (state.phase == 2) state.asmFile.WriteLine(text);
+}
+
+void CloseDataLine(RunState& state) {
+    if (state.dataColumn <= 0) return;
+    WriteAsmLine(state, state.dataStyle == 'A' ? "'" : "");
+    state.dataColumn = 0;
+}

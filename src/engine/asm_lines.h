@@ -1,0 +1,14 @@
+// The two line writers of the output file. Both write only in phase 2, so callers never test
+// the phase themselves.
+#pragma once
+
+#include <string>
+
+struct RunState;
+
+// Writes the text and a line end to the output file in phase 2; does nothing in other phases.
+void WriteAsmLine(RunState& state, const std::string& text);
+
+// Ends the open data line of the listing (a closing quote first in string style) and marks it
+// closed; does nothing when none is open.
+void CloseDataLine(RunState& state);

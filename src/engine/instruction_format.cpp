@@ -1,0 +1,151 @@
+#include "engine/instruction_format.h"
+
+#include <algorithm>
+
+#include "driver/run_state.h"
+#include "engine/asm_lines.h"
+#include "engine/label_helpers.h"
+#include "engine/text_helpers.h"
+#include "reference/label_file.h"
+
+namespace {
+
+constexpr char kPlaceholders[] = "NQZL";
+constexpr int64_t kIoAreaStart = 0xD000;  // hardware registers: never recorded as references
+constexpr int64_t kIoAreaEnd = 0xD800;
+constexpr size_t kMnemonicLength = 3;
+
+uint8_t LengthOf(char placeholder) { return placeholder == 'Q' ? 3 : 2; }
+
+// File offset of the byte at the given distance after the current opcode.
+int64_t FileOffsetAfterOpcode(const RunState& state, int64_t distance) {
+    return state.skipCount + (state.currentAddress - state.startAddress) + distance;
+}
+
+// Reads the operand bytes that lie inside the file; returns how many were read.
+int ReadOperandBytes(RunState& state, uint8_t length) {
+    int count = 0;
+    state.operandBytes = {0, 0};
+    for (int i = 0; i + 1 < length; ++i) {
+        if (FileOffsetAfterOpcode(state, 1 + i) >= state.imageSize) break;
+        state.operandBytes[i] = state.sourceFile.ReadByte();
+        ++count;
+    }
+    return count;
+}
+
+// The branch target: the address after the instruction plus the signed offset, wrapped to 16 bits
+// as the processor does.
+int64_t BranchTarget(const RunState& state, uint8_t length) {
+    int offset = state.operandBytes[0] >= 0x80 ? state.operandBytes[0] - 256 : state.operandBytes[0];
+    return (state.currentAddress + offset + length) & kLastAddress;
+}
+
+// "dta $" and the opcode, then each operand byte that was read in parentheses.
+std::string TruncatedForm(const RunState& state, uint8_t opcode, int bytesRead) {
+    std::string text = "dta $" + FormatHex(opcode, 2);
+    for (int i = 0; i < bytesRead; ++i) text += ",($" + FormatHex(state.operandBytes[i], 2) + ")";
+    return text;
+}
+
+// Writes one inner-label entry for each label that falls on a later byte of the instruction.
+void ReportInnerLabels(RunState& state, uint8_t length) {
+    for (int k = length - 1; k >= 1; --k) {
+        if (!IsLabelTarget(state, state.currentAddress + k)) continue;
+        state.anchorLabel = CodeLabel(state.currentAddress);
+        state.tmpFile.WriteLine(CodeLabel(state.currentAddress + k) + state.anchorLabel + "+" +
+                                std::to_string(k));
+    }
+}
+
+// Replaces a numeric operand by the label-file name of its address, when there is one.
+void SubstituteName(RunState& state) {
+    int64_t value = ParseNumber(state.operandText);
+    if (!TestBit(state.namedAddresses, value)) return;
+    std::string key = state.operandText;
+    if (key.size() == 3) key = "$00" + key.substr(1);
+    std::string name = NameForKey(state, key);
+    if (!name.empty()) state.operandText = name;
+}
+
+// The mnemonics-off form: the opcode and its operand as data.
+std::string DataForm(const RunState& state, uint8_t opcode, char placeholder) {
+    std::string text = "dta $" + FormatHex(opcode, 2);
+    if (placeholder == 'Q') {
+        return text + ",a($" + FormatHex(state.operandBytes[1], 2) +
+               FormatHex(state.operandBytes[0], 2) + ")";
+    }
+    return text + ",$" + FormatHex(state.operandBytes[0], 2);
+}
+
+}  // namespace
+
+std::string FormatInstruction(RunState& state, uint8_t opcode) {
+    state.instructionLength = 1;
+    state.workLine = state.mnemonicTable[opcode];
+    size_t position = std::string::npos;
+    for (const char* p = kPlaceholders; *p && position == std::string::npos; ++p) {
+        position = state.workLine.find(*p);
+    }
+    if (position != std::string::npos) {
+        FormatOperand(state, position, LengthOf(state.workLine[position]));
+    }
+    if (state.phase == 2) CloseDataLine(state);
+    TrimTrailingBlanks(state.workLine);
+    return state.workLine;
+}
+
+void FormatOperand(RunState& state, size_t position, uint8_t length) {
+    const std::string pattern = state.workLine;
+    const char placeholder = pattern[position];
+    const uint8_t opcode = state.currentByte;
+    state.instructionLength = length;
+
+    int bytesRead = ReadOperandBytes(state, length);
+    state.operandText = FormatHex(state.operandBytes[0], 2);
+    if (bytesRead == 2) state.operandText = FormatHex(state.operandBytes[1], 2) + state.operandText;
+    if (placeholder == 'L') state.operandText = FormatHex(BranchTarget(state, length), 4);
+    while (state.operandText.size() < 4) state.operandText.insert(0, "0");
+    state.operandText.insert(0, "$");
+    state.operandValue = ParseNumber(state.operandText);
+
+    if (placeholder == 'Q' && pattern.find("jmp") == std::string::npos &&
+        pattern.find("jsr") == std::string::npos && state.operandValue < 0x100) {
+        size_t at = std::min(kMnemonicLength, state.workLine.size());
+        state.workLine.insert(at, ".w");
+        if (at <= position) position += 2;
+    }
+
+    const int64_t imageLength = state.imageSize - state.skipCount;
+    if (FileOffsetAfterOpcode(state, length) > state.imageSize) {
+        state.workLine = TruncatedForm(state, opcode, bytesRead);
+        if (state.phase == 2) ReportInnerLabels(state, length);
+        return;
+    }
+
+    if (state.phase == 1) {
+        if (state.operandValue < kIoAreaStart || state.operandValue >= kIoAreaEnd) {
+            SetBit(state.referencedMap, state.operandValue);
+        }
+    } else if (state.phase == 2) {
+        if (placeholder != 'N' && IsLabelTarget(state, state.operandValue) &&
+            state.operandValue >= state.startAddress &&
+            state.operandValue <= state.startAddress + imageLength - 2) {
+            state.operandText = kLabelPrefix + state.operandText.substr(1, 4);
+        }
+        if (placeholder == 'N' && ParseNumber(state.operandText) < 0x100) {
+            state.operandText.erase(1, 2);
+        }
+        ReportInnerLabels(state, length);
+        if (state.useLabelFile == 1 && pattern.find('#') == std::string::npos &&
+            state.operandText[0] == '$') {
+            SubstituteName(state);
+        }
+    }
+
+    if (state.mnemonicsOff == 1) {
+        state.workLine = DataForm(state, opcode, placeholder);
+    } else {
+        state.workLine.replace(position, 1, state.operandText);
+    }
+}

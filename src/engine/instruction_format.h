@@ -1,0 +1,24 @@
+// Turns one opcode of the image into the text of its instruction, reading the operand bytes from
+// the image as it goes. The pattern from the mnemonic file holds at most one placeholder:
+//   N  one byte written as a value (immediates, zero-page indirect forms)
+//   Z  one byte, a zero-page address
+//   Q  two bytes, low first, an absolute address
+//   L  one byte, a relative branch; the target address is written
+// In the analysis (phase 1) operand addresses are recorded; in the listing (phase 2) they become
+// generated labels or names, and labels inside the instruction go to the inner-label file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RunState;
+
+constexpr char kInnerLabelFileName[] = "_tmp.$$$";
+
+// The instruction text for the opcode at currentAddress, the image positioned just after it;
+// sets instructionLength. No trailing blanks.
+std::string FormatInstruction(RunState& state, uint8_t opcode);
+
+// Formats the operand whose placeholder stands at the index of workLine, for an instruction of
+// the given length. Only FormatInstruction calls it.
+void FormatOperand(RunState& state, size_t position, uint8_t length);

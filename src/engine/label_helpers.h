@@ -1,0 +1,20 @@
+// Generated labels: which addresses carry one, and the label field that begins a listing line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RunState;
+
+constexpr char kLabelPrefix[] = "E_";
+
+// True when the address was seen as an operand and named by accepted code or a block option.
+// Addresses outside $0000-$FFFF never carry a label.
+bool IsLabelTarget(const RunState& state, int64_t address);
+
+// "E_" and the 4 hex digits of the address.
+std::string CodeLabel(int64_t address);
+
+// The label field of the current address: its label and a tab in phase 2 when it is a label
+// target, a lone tab otherwise.
+std::string LabelField(const RunState& state);

@@ -1,0 +1,139 @@
+#include "output/final_source.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "driver/console.h"
+#include "driver/files.h"
+#include "driver/run_state.h"
+#include "driver/stops.h"
+#include "engine/file_tests.h"
+#include "engine/instruction_format.h"
+#include "engine/text_helpers.h"
+#include "output/listing_writer.h"
+#include "reference/label_file.h"
+#include "reference/line_tokenizer.h"
+
+namespace {
+
+constexpr size_t kInnerLabelKeyLength = 6;  // "E_" and four hex digits
+
+bool IsCommentLine(const std::string& line) {
+    size_t first = line.find_first_not_of(" \t");
+    return first != std::string::npos && line[first] == ';';
+}
+
+// The name before the first "$" of workLine, without trailing blanks; workLine keeps the rest.
+std::string CutName(RunState& state) {
+    std::string name = CutToken(state, '$');
+    TrimTrailingBlanks(name);
+    return name;
+}
+
+// Length of the longest name among the entries that give an equate line.
+void MeasureNames(RunState& state) {
+    state.nameWidth = 0;
+    TextReader labels;
+    labels.Open(kLabelFileName);
+    while (!labels.AtEnd()) {
+        state.rawLine = labels.ReadLine();
+        state.workLine = state.rawLine.substr(0, state.rawLine.find(';'));
+        if (state.workLine.find('$') == std::string::npos) continue;
+        if (state.workLine.find('+') != std::string::npos) continue;
+        state.nameWidth = std::max(state.nameWidth, CutName(state).size());
+    }
+    labels.Close();
+}
+
+using InnerLabel = std::pair<std::string, std::string>;  // key, replacement
+
+// The inner-label entries in file order. The file does not change during this phase, so reading
+// it once serves every block.
+std::vector<InnerLabel> ReadInnerLabels() {
+    std::vector<InnerLabel> entries;
+    TextReader file;
+    file.Open(kInnerLabelFileName);
+    while (!file.AtEnd()) {
+        std::string entry = file.ReadLine();
+        if (entry.size() < kInnerLabelKeyLength) continue;  // no key: it could match nothing
+        entries.emplace_back(entry.substr(0, kInnerLabelKeyLength),
+                             entry.substr(kInnerLabelKeyLength));
+    }
+    file.Close();
+    return entries;
+}
+
+void SubstituteInnerLabels(RunState& state, const std::vector<InnerLabel>& entries) {
+    for (const auto& [key, replacement] : entries) {
+        for (int i = 0; i < state.blockLineCount; ++i) {
+            std::string& line = state.blockLines[i];
+            size_t at = line.find(key);
+            if (at != std::string::npos && at >= 1) line.replace(at, key.size(), replacement);
+        }
+    }
+}
+
+bool EndsFlow(const std::string& line) {
+    return line.find("jmp") != std::string::npos || line.find("rts") != std::string::npos ||
+           line.find("jsr") != std::string::npos;
+}
+
+void CopyListing(RunState& state, TextReader& listing) {
+    std::vector<InnerLabel> entries = ReadInnerLabels();
+    while (!listing.AtEnd()) {
+        // Past the end of the listing the reader gives empty lines, which fill the last block.
+        for (state.blockLineCount = 0; state.blockLineCount < kBlockLineCount;) {
+            state.blockLines[state.blockLineCount++] = listing.ReadLine();
+        }
+        SubstituteInnerLabels(state, entries);
+        for (int i = 0; i < state.blockLineCount; ++i) {
+            state.asmFile.WriteLine(state.blockLines[i]);
+            if (EndsFlow(state.blockLines[i])) state.asmFile.WriteLine("");
+        }
+    }
+}
+
+}  // namespace
+
+void WriteEquates(RunState& state) {
+    MeasureNames(state);
+    TextReader labels;
+    labels.Open(kLabelFileName);
+    while (!labels.AtEnd()) {
+        state.rawLine = labels.ReadLine();
+        if (state.rawLine.empty() || IsCommentLine(state.rawLine)) continue;
+        state.workLine = state.rawLine;
+        if (state.workLine.find('$') == std::string::npos) continue;
+        if (state.workLine.find('+') != std::string::npos) continue;
+        state.workToken = CutName(state);
+        if (state.workToken.size() < state.nameWidth) state.workToken.resize(state.nameWidth, ' ');
+        state.pendingLine = state.workToken;
+        state.pendingLine.insert(state.nameWidth, "= $" + state.workLine);
+        state.asmFile.WriteLine(state.pendingLine);
+    }
+    state.asmFile.WriteLine("");
+    labels.Close();
+}
+
+void WriteFinalSource(RunState& state) {
+    const std::string listingName = state.sourceName + kListingExtension;
+    const std::string resultName = state.sourceName + kResultExtension;
+    TextReader listing;
+    listing.Open(listingName);
+    if (!CanWriteFile(resultName)) {
+        throw ErrorStop{"ERROR: File " + resultName + " in use.", true};
+    }
+    state.asmFile.Create(resultName);
+    state.phase = 3;
+    if (state.useLabelFile == 1) WriteEquates(state);
+    CopyListing(state, listing);
+    listing.Close();
+    state.asmFile.Close();
+    ConsoleLine(state, ".");
+
+    if (state.useLabelFile == 1) EraseFile(kNamesFileName);
+    EraseFile(kInnerLabelFileName);
+    EraseFile(listingName);
+    ConsoleLine(state, "Done.");
+}

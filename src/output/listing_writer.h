@@ -1,0 +1,27 @@
+// The listing phase: reads the image once more and writes the intermediate listing (base name +
+// ".$$$") in the output syntax: instructions with their labels, repeated instruction lines
+// merged under a ":n" prefix, and data as byte lists or character strings.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct RunState;
+
+constexpr char kListingExtension[] = ".$$$";
+constexpr char kSeparatorComment[] = ";--------------------------";
+
+// Writes the intermediate listing and creates the inner-label file; one "." on the console.
+void WriteListing(RunState& state);
+
+// The separator comment, the org line for the address, and the separator again.
+void WriteHeader(RunState& state, int64_t address);
+
+// The one-line-delayed writer: holds one line back and merges a run of equal instruction lines.
+// An empty optional is the no-line marker: it flushes the held-back line and is never written.
+void QueueLine(RunState& state, const std::optional<std::string>& line);
+
+// The line with the prefix and a tab put in front of its mnemonic.
+std::string InsertRepeatPrefix(const RunState& state, const std::string& line,
+                               const std::string& prefix);

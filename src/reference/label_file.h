@@ -1,0 +1,22 @@
+// The label file "memory.qvt", which names addresses (portb $d301 ; port B), and the names file
+// "_temp.$$$" made from it: one line per entry, the name, " $" and the rest before any comment.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RunState;
+
+constexpr char kLabelFileName[] = "memory.qvt";
+constexpr char kNamesFileName[] = "_temp.$$$";
+
+// Clears and fills the named-address bitmap from "memory.qvt" and writes the names file.
+void LoadLabelNames(RunState& state);
+
+// Reads the names file once into the index used by NameForKey.
+void LoadNamesIndex(RunState& state);
+
+// The name of the first names-file line, in file order, that holds the key ("$" and four
+// upper-case hex digits) anywhere when read in upper case: that line's text before its first
+// blank, upper case. Empty when no line holds the key.
+std::string NameForKey(RunState& state, const std::string& key);

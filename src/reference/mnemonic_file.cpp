@@ -1,0 +1,24 @@
+#include "reference/mnemonic_file.h"
+
+#include "driver/files.h"
+#include "driver/run_state.h"
+#include "engine/text_helpers.h"
+#include "reference/line_tokenizer.h"
+
+void LoadMnemonics(RunState& state) {
+    TextReader reader;
+    reader.Open(kMnemonicFileName);
+    LoadMnemonicsFrom(state, reader);
+    reader.Close();
+}
+
+void LoadMnemonicsFrom(RunState& state, TextReader& reader) {
+    while (!reader.AtEnd()) {
+        state.workLine = reader.ReadLine();
+        if (state.workLine.find('$') == std::string::npos) continue;
+        if (state.workLine.find(';') != std::string::npos) continue;
+        uint8_t opcode = static_cast<uint8_t>(ParseNumber32(CutToken(state, ',')) & 0xFF);
+        CutToken(state, '\'');
+        state.mnemonicTable[opcode] = CutToken(state, '\'');
+    }
+}

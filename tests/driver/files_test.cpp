@@ -1,0 +1,107 @@
+#include "driver/files.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "driver/stops.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::string> LinesOf(const std::string& text) {
+    TextReader reader;
+    reader.OpenText(text);
+    std::vector<std::string> lines;
+    while (!reader.AtEnd()) lines.push_back(reader.ReadLine());
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+}  // namespace
+
+TEST(TextReader, SplitsLinesAtLfAndCrLfAndDropsLoneCr) {
+    EXPECT_EQ(LinesOf("a\nb\r\nc"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(LinesOf("a\rb\r\n"), (Lines{"ab"}));
+    EXPECT_EQ(LinesOf("\n\n"), (Lines{"", ""}));
+    EXPECT_EQ(LinesOf(""), Lines{});
+    EXPECT_EQ(LinesOf("a\r"), (Lines{"a"}));
+}
+
+TEST(TextReader, CtrlZEndsTheFileAtLineStartAndTheLineElsewhere) {
+    EXPECT_EQ(LinesOf("a\n\x1A" "b\nc\n"), (Lines{"a"}));
+    EXPECT_EQ(LinesOf("ab\x1A" "cd\r\nef\n"), (Lines{"ab", "ef"}));
+    EXPECT_EQ(LinesOf("\x1A"), Lines{});
+}
+
+TEST(TextReader, HasNoLineLengthLimitAndGivesEmptyLinesPastTheEnd) {
+    std::string longLine(300000, 'x');
+    TempDir dir;
+    WriteFile("long.txt", longLine + "\r\nnext");
+    TextReader reader;
+    reader.Open("long.txt");
+    EXPECT_EQ(reader.ReadLine(), longLine);
+    EXPECT_EQ(reader.ReadLine(), "next");
+    EXPECT_TRUE(reader.AtEnd());
+    EXPECT_EQ(reader.ReadLine(), "");
+    EXPECT_EQ(reader.ReadLine(), "");
+    reader.Close();
+}
+
+TEST(TextReader, OpeningAMissingFileFailsTheRun) {
+    TempDir dir;
+    TextReader reader;
+    try {
+        reader.Open("missing");
+        FAIL();
+    } catch (const IoFailure& failure) {
+        EXPECT_EQ(failure.code, ENOENT);
+    }
+}
+
+TEST(ByteFile, ReadsSeeksBackAndKnowsItsSize) {
+    TempDir dir;
+    std::string bytes(200000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    WriteFile("image", bytes);
+    ByteFile file;
+    file.Open("image");
+    EXPECT_EQ(file.Size(), 200000);
+    file.Seek(5);
+    EXPECT_EQ(file.ReadByte(), static_cast<uint8_t>(35));
+    EXPECT_EQ(file.ReadByte(), static_cast<uint8_t>(42));
+    file.Seek(5);
+    EXPECT_EQ(file.ReadByte(), static_cast<uint8_t>(35));
+    file.Seek(150000);  // outside the first buffer
+    EXPECT_EQ(file.ReadByte(), static_cast<uint8_t>(150000 * 7));
+    file.Seek(3);
+    EXPECT_EQ(file.ReadByte(), static_cast<uint8_t>(21));
+    file.Seek(199999);
+    file.ReadByte();
+    EXPECT_TRUE(file.AtEnd());
+    EXPECT_THROW(file.ReadByte(), IoFailure);
+    file.Seek(500000);  // past the end is allowed, and is the end
+    EXPECT_TRUE(file.AtEnd());
+    file.Close();
+}
+
+TEST(TextWriter, EndsEveryLineWithCrLf) {
+    TempDir dir;
+    TextWriter writer;
+    writer.Create("out");
+    writer.WriteLine("a");
+    writer.Write("b");
+    writer.WriteLine("");
+    writer.Close();
+    EXPECT_EQ(ReadFile("out"), "a\r\nb\r\n");
+}
+
+TEST(EraseFile, RemovesAFileAndFailsOnAMissingOne) {
+    TempDir dir;
+    WriteFile("temp", "x");
+    EraseFile("temp");
+    EXPECT_FALSE(PathExists("temp"));
+    EXPECT_THROW(EraseFile("temp"), IoFailure);
+}

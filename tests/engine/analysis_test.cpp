@@ -1,0 +1,177 @@
+#include "engine/analysis.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+const std::vector<std::pair<int, std::string>> kPatterns = {
+    {0x4C, "jmp Q"}, {0xEA, "nop"}, {0xA2, "ldx #N"}, {0xD0, "bne L"}, {0x60, "rts"},
+    {0xAD, "lda Q"}, {0xA9, "lda #N"}, {0x20, "jsr Q"}, {0x6C, "jmp (Q)"}};
+
+class AnalysisTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetPatterns(*run, kPatterns); }
+
+    // Runs the passes over the image; returns the number of passes (dots on the console).
+    size_t Analyse(const std::string& image, int64_t start = 0x400) {
+        run->startAddress = start;
+        OpenImage(*run, image);
+        run->passAgain = 1;
+        RunAnalysis(*run);
+        return run.Console().size();
+    }
+
+    uint8_t Code(int64_t a) { return InfoAt(*run, a).isCode; }
+    uint8_t Entry(int64_t a) { return InfoAt(*run, a).isEntry; }
+    bool Labelled(int64_t a) {
+        return TestBit(run->referencedMap, a) && TestBit(run->codeRefMap, a);
+    }
+
+    TempDir dir;
+    TestRun run;
+};
+
+}  // namespace
+
+TEST_F(AnalysisTest, BackwardBranchIntoDataTakesASecondPass) {
+    EXPECT_EQ(Analyse(Bytes({0x4C, 0x08, 0x04, 0xFF, 0xEA, 0xEA, 0xEA, 0xEA, 0xA2, 0x00, 0xD0, 0xF8})), 2u);
+    EXPECT_EQ(Code(0x0403), 0);
+    for (int a = 0x0404; a <= 0x040B; ++a) EXPECT_EQ(Code(a), 1) << a;
+    EXPECT_EQ(Entry(0x0404), 1);
+    EXPECT_EQ(Entry(0x0408), 1);
+    EXPECT_TRUE(Labelled(0x0404));
+    EXPECT_TRUE(Labelled(0x0408));
+    EXPECT_EQ(run->phase, 1);
+    EXPECT_FALSE(run->sourceFile.IsOpen());
+}
+
+TEST_F(AnalysisTest, StraightCodeAndSelfJumpsTakeOnePass) {
+    EXPECT_EQ(Analyse(Bytes({0xEA, 0xEA, 0xEA, 0x4C, 0x03, 0x04})), 1u);
+    EXPECT_EQ(Code(0x0403), 1);
+}
+
+TEST_F(AnalysisTest, UndefinedOpcodeMakesDataUpToTheNextEntryPoint) {
+    // lda $0408 is never a jump: $0408 is no entry point, so everything after $FF stays data.
+    EXPECT_EQ(Analyse(Bytes({0xEA, 0xFF, 0xEA, 0xEA, 0xAD, 0x08, 0x04, 0xEA, 0xEA, 0xEA})), 1u);
+    EXPECT_EQ(Code(0x0400), 1);
+    for (int a = 0x0401; a <= 0x0409; ++a) EXPECT_EQ(Code(a), 0) << a;
+    EXPECT_EQ(Code(0xFFFE), 0);  // the marking runs on to the top of memory
+    EXPECT_FALSE(Labelled(0x0408));  // seen only in a rejected instruction
+    EXPECT_FALSE(TestBit(run->referencedMap, 0x0408));
+}
+
+TEST_F(AnalysisTest, UndefinedOpcodeOnAnEntryPointMarksNothing) {
+    EXPECT_EQ(Analyse(Bytes({0xFF, 0xEA, 0x60})), 1u);
+    EXPECT_EQ(Code(0x0401), 1);
+    EXPECT_EQ(Code(0x0402), 1);
+}
+
+TEST_F(AnalysisTest, InstructionCoveringAnEntryPointIsRejected) {
+    // jmp $0404 makes $0404 an entry point; lda at $0403 would cover it.
+    Analyse(Bytes({0x4C, 0x04, 0x04, 0xAD, 0xEA, 0xEA, 0x60, 0xEA, 0xEA, 0xEA, 0xEA}));
+    EXPECT_EQ(Code(0x0403), 0);
+    EXPECT_EQ(Code(0x0404), 1);
+    EXPECT_EQ(Code(0x0405), 1);
+}
+
+TEST_F(AnalysisTest, DataBlockOptionWithOneByteInstructionIsCodeAtOnce) {
+    run->addressInfo[0x0401] = {0, 1, 0};  // as -bd$0401 leaves it
+    EXPECT_EQ(Analyse(Bytes({0xFF, 0x60})), 1u);
+    EXPECT_EQ(Code(0x0401), 1);
+}
+
+TEST_F(AnalysisTest, RejectionNearTheEndOfTheFileEndsThePass) {
+    // lda # at $0402 covers the entry point $0403 and is rejected; its end plus its length
+    // reaches the file size, so the pass ends and $0402 keeps isCode 1.
+    run->addressInfo[0x0403].isEntry = 1;
+    Analyse(Bytes({0xEA, 0xEA, 0xA9, 0x00, 0xEA}));
+    EXPECT_EQ(Code(0x0402), 1);
+
+    TestRun longer;
+    SetPatterns(*longer, kPatterns);
+    longer->addressInfo[0x0403].isEntry = 1;
+    longer->startAddress = 0x400;
+    OpenImage(*longer, Bytes({0xEA, 0xEA, 0xA9, 0x00, 0xEA, 0xEA, 0xEA, 0xEA}), "longer.bin");
+    longer->passAgain = 1;
+    RunAnalysis(*longer);
+    EXPECT_EQ(longer->addressInfo[0x0402].isCode, 0);
+    EXPECT_EQ(longer->addressInfo[0x0403].isCode, 1);
+}
+
+TEST_F(AnalysisTest, ImmediatesAndIndirectOperandsMakeNoLabel) {
+    Analyse(Bytes({0xA9, 0x05, 0x6C, 0x05, 0x04, 0x60}));
+    EXPECT_FALSE(Labelled(0x0005));
+    EXPECT_TRUE(TestBit(run->referencedMap, 0x0005));
+    EXPECT_FALSE(Labelled(0x0405));
+}
+
+TEST_F(AnalysisTest, MnemonicsOffFollowsNoJumpAndMarksOpcodes) {
+    run->mnemonicsOff = 1;
+    EXPECT_EQ(Analyse(Bytes({0x4C, 0x08, 0x04, 0xFF, 0xEA, 0xEA, 0xEA, 0xEA, 0xA2, 0x00, 0xD0, 0xF8})), 1u);
+    EXPECT_TRUE(TestBit(run->codeRefMap, 0x4C));
+    EXPECT_EQ(Entry(0x0408), 0);
+}
+
+TEST_F(AnalysisTest, EmptyImageOrSkipPastTheEndTakesOnePass) {
+    EXPECT_EQ(Analyse(""), 1u);
+    TestRun skipped;
+    skipped->skipCount = 10;
+    OpenImage(*skipped, Bytes({0xEA}), "short.bin");
+    skipped->passAgain = 1;
+    RunAnalysis(*skipped);
+    EXPECT_EQ(skipped.Console(), ".");
+}
+
+TEST_F(AnalysisTest, AddressesPastTheTopOfMemoryStayData) {
+    std::string image(0x20, static_cast<char>(0xEA));
+    Analyse(image, 0xFFF0);
+    EXPECT_EQ(Code(0xFFFE), 1);
+    EXPECT_EQ(Code(0xFFFF), 1);  // covered by an accepted nop after $FFFE
+    EXPECT_EQ(Code(0x0000), 1);  // untouched: bytes past $FFFF never reach the table
+}
+
+TEST_F(AnalysisTest, NegativeStartAndBranchBelowZeroTouchNothingOutside) {
+    // A branch at $0000 back by 16 wraps to $FFF0, which lies ahead: no new pass.
+    EXPECT_EQ(Analyse(Bytes({0xD0, 0xEE, 0x60}), 0x0000), 1u);
+    EXPECT_EQ(Entry(0xFFF0), 1);
+    TestRun negative;
+    SetPatterns(*negative, kPatterns);
+    negative->startAddress = -4;
+    OpenImage(*negative, Bytes({0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0x60}), "neg.bin");
+    negative->passAgain = 1;
+    RunAnalysis(*negative);
+    EXPECT_EQ(negative->addressInfo[0].isCode, 0);  // preceded by bytes outside: data
+    EXPECT_EQ(negative.Console(), ".");
+}
+
+TEST(OperandNumber, TakesTheNumberAfterTheFirstBlankDollar) {
+    int64_t n = -1;
+    EXPECT_TRUE(OperandNumber("lda $1234,x", n));
+    EXPECT_EQ(n, 0x1234);
+    EXPECT_TRUE(OperandNumber("dta $AD,a($1234)", n));
+    EXPECT_EQ(n, 0xAD);
+    EXPECT_FALSE(OperandNumber("lda #$0012", n));
+    EXPECT_FALSE(OperandNumber("lda ($0080),y", n));
+    EXPECT_FALSE(OperandNumber("nop", n));
+}
+
+TEST(NoteFlowTarget, KnowsTheTenFlowPrefixesInAnyCase) {
+    TestRun run;
+    run->currentAddress = 0x0500;
+    run->addressInfo[0x0450].isCode = 0;
+    NoteFlowTarget(*run, "JSR $0450");
+    EXPECT_EQ(run->addressInfo[0x0450].isEntry, 1);
+    EXPECT_EQ(run->passAgain, 1);
+    run->passAgain = 0;
+    SetBit(run->codeRefMap, 0x0450);
+    NoteFlowTarget(*run, "beq $0450");
+    EXPECT_EQ(run->passAgain, 0);  // already named by accepted code
+    for (const char* other : {"lda $0460", "jmp ($0460)", "bra $0460", "", "jmp"}) {
+        NoteFlowTarget(*run, other);
+    }
+    EXPECT_EQ(run->addressInfo[0x0460].isEntry, 0);
+    NoteFlowTarget(*run, "bvs $0470,x");
+    EXPECT_EQ(run->addressInfo[0x0470].isEntry, 1);
+}
