@@ -8,7 +8,7 @@
 //   image NAME: HEX HEX ...    an input file of bytes (repeat the line to append)
 //   text NAME: TEXT            an input text file line, written with CR LF (repeat to append)
 //   fill NAME: COUNT HEX       append COUNT copies of a byte
-//   copy NAME: DATAFILE        an input file copied from data/
+//   copy NAME: PATH            an input file copied from the project (data/mnemo.qvt)
 //   dir: NAME                  an input folder
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -54,7 +54,7 @@ Case ReadCase(const fs::path& folder) {
         else if (word == "status") c.status = std::stoi(value);
         else if (word == "dir") c.dirs.insert(Trim(value));
         else if (word == "text") c.inputs[name] += (value.empty() ? value : value.substr(1)) + "\r\n";
-        else if (word == "copy") c.inputs[name] = ReadFile(std::string(VELKOR_DATA_DIR) + "/" + Trim(value));
+        else if (word == "copy") c.inputs[name] = ReadFile(std::string(VELKOR_SOURCE_DIR) + "/" + Trim(value));
         else if (word == "image") {
             std::istringstream hex(value);
             std::string byte;

@@ -1,0 +1,256 @@
+	opt h-
+
+;--------------------------
+	org $0400
+;--------------------------
+
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+	nop
+	inx
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
