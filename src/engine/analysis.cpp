@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <string_view>
 
 #include "driver/console.h"
 #include "driver/run_state.h"
@@ -10,8 +12,9 @@
 
 namespace {
 
-constexpr const char* kFlowPrefixes[] = {"JSR $", "JMP $", "BPL $", "BMI $", "BNE $",
-                                         "BCS $", "BCC $", "BVC $", "BVS $", "BEQ $"};
+// The followed instructions: these mnemonics (any case), one blank, then "$" and the target.
+constexpr const char* kFlowMnemonics[] = {"JSR", "JMP", "BPL", "BMI", "BNE",
+                                          "BCS", "BCC", "BVC", "BVS", "BEQ"};
 constexpr size_t kFlowPrefixLength = 5;
 constexpr int64_t kLastMarkable = 0xFFFE;  // an undefined opcode never marks $FFFF
 
@@ -112,20 +115,22 @@ void RunAnalysis(RunState& state) {
 bool OperandNumber(const std::string& text, int64_t& number) {
     size_t at = text.find(" $");
     if (at == std::string::npos) return false;
-    std::string rest = text.substr(at);
+    std::string_view rest = std::string_view(text).substr(at);
     number = ParseNumber(rest.substr(0, rest.find(',')));
     return true;
 }
 
 void NoteFlowTarget(RunState& state, const std::string& text) {
-    if (text.size() < kFlowPrefixLength) return;
-    std::string prefix = text.substr(0, kFlowPrefixLength);
-    for (char& c : prefix) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (std::none_of(std::begin(kFlowPrefixes), std::end(kFlowPrefixes),
-                     [&](const char* p) { return prefix == p; })) {
+    if (text.size() < kFlowPrefixLength || text[3] != ' ' || text[4] != '$') return;
+    char mnemonic[4] = {0};
+    for (int i = 0; i < 3; ++i) {
+        mnemonic[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    }
+    if (std::none_of(std::begin(kFlowMnemonics), std::end(kFlowMnemonics),
+                     [&](const char* m) { return std::strcmp(m, mnemonic) == 0; })) {
         return;
     }
-    std::string rest = text.substr(3);
+    std::string_view rest = std::string_view(text).substr(3);
     int64_t target = ParseNumber(rest.substr(0, rest.find(',')));
     // A target outside the address space has no record; it can neither become an entry point
     // nor ask for another pass (no later pass could ever settle it).

@@ -81,6 +81,7 @@ std::string DataForm(const RunState& state, uint8_t opcode, char placeholder) {
 }  // namespace
 
 std::string FormatInstruction(RunState& state, uint8_t opcode) {
+    state.currentByte = opcode;  // the operand rules read the opcode from here
     state.instructionLength = 1;
     state.workLine = state.mnemonicTable[opcode];
     size_t position = std::string::npos;
@@ -96,21 +97,21 @@ std::string FormatInstruction(RunState& state, uint8_t opcode) {
 }
 
 void FormatOperand(RunState& state, size_t position, uint8_t length) {
-    const std::string pattern = state.workLine;
-    const char placeholder = pattern[position];
     const uint8_t opcode = state.currentByte;
+    const std::string& pattern = state.mnemonicTable[opcode];
+    const char placeholder = pattern[position];
     state.instructionLength = length;
 
+    // The operand as "$" and four hex digits: the bytes read, high byte first, or the target of
+    // a branch.
     int bytesRead = ReadOperandBytes(state, length);
-    state.operandText = FormatHex(state.operandBytes[0], 2);
-    if (bytesRead == 2) state.operandText = FormatHex(state.operandBytes[1], 2) + state.operandText;
-    if (placeholder == 'L') state.operandText = FormatHex(BranchTarget(state, length), 4);
-    while (state.operandText.size() < 4) state.operandText.insert(0, "0");
-    state.operandText.insert(0, "$");
-    state.operandValue = ParseNumber(state.operandText);
+    state.operandValue = state.operandBytes[0];
+    if (bytesRead == 2) state.operandValue += 256 * state.operandBytes[1];
+    if (placeholder == 'L') state.operandValue = BranchTarget(state, length);
+    state.operandText = "$" + FormatHex(state.operandValue, 4);
 
-    if (placeholder == 'Q' && pattern.find("jmp") == std::string::npos &&
-        pattern.find("jsr") == std::string::npos && state.operandValue < 0x100) {
+    if (placeholder == 'Q' && state.operandValue < 0x100 && pattern.find("jmp") == std::string::npos &&
+        pattern.find("jsr") == std::string::npos) {
         size_t at = std::min(kMnemonicLength, state.workLine.size());
         state.workLine.insert(at, ".w");
         if (at <= position) position += 2;

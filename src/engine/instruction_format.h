@@ -15,8 +15,8 @@ struct RunState;
 
 constexpr char kInnerLabelFileName[] = "_tmp.$$$";
 
-// The instruction text for the opcode at currentAddress, the image positioned just after it;
-// sets instructionLength. No trailing blanks.
+// The instruction text for the opcode (the byte just read, at currentAddress), the image
+// positioned just after it; sets instructionLength. No trailing blanks.
 std::string FormatInstruction(RunState& state, uint8_t opcode);
 
 // Formats the operand whose placeholder stands at the index of workLine, for an instruction of

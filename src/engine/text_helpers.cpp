@@ -54,14 +54,18 @@ NumberReading ReadNumber(std::string_view text, uint64_t decimalLimit, uint64_t 
 
 std::string FormatHex(int64_t value, int digitCount) {
     uint32_t v = static_cast<uint32_t>(value);
-    std::string text;
+    char digits[8];
+    size_t first = sizeof digits;
     while (digitCount > 0 || v != 0) {
-        uint8_t b = v & 0xFF;
-        text.insert(0, {hexDigits[b >> 4], hexDigits[b & 0x0F]});
+        digits[--first] = hexDigits[v & 0x0F];
+        digits[--first] = hexDigits[(v >> 4) & 0x0F];
         v >>= 8;
         digitCount -= 2;
+        if (first == 0) break;  // all four bytes written
     }
-    return text;
+    // Digit counts above 8 keep their leading zero pairs.
+    std::string text(digitCount > 0 ? static_cast<size_t>(digitCount + 1) / 2 * 2 : 0, '0');
+    return text.append(digits + first, sizeof digits - first);
 }
 
 int64_t ParseNumber(std::string_view text) {

@@ -17,6 +17,8 @@ TEST(FormatHex, WritesWholePairsOfUpperCaseDigits) {
     EXPECT_EQ(FormatHex(0x12345, 4), "012345");
     EXPECT_EQ(FormatHex(-1, 4), "FFFFFFFF");
     EXPECT_EQ(FormatHex(0xabcdef, 2), "ABCDEF");
+    EXPECT_EQ(FormatHex(5, 9), "0000000005");
+    EXPECT_EQ(FormatHex(-2, 0), "FFFFFFFE");
 }
 
 TEST(ParseNumber, ReadsTheSharedNumberSyntax) {
