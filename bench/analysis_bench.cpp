@@ -67,7 +67,7 @@ void RunAnalysisOn(benchmark::State& bench, const std::string& kind) {
     TextReader reader;
     reader.Open(std::string(VELKOR_DATA_DIR) + "/mnemo.qvt");
     LoadMnemonicsFrom(*table, reader);
-    std::string image = kind == "code" ? CodeImage(*table)
+    std::string image = kind == "code"     ? CodeImage(*table)
                         : kind == "random" ? RandomImage()
                                            : std::string(kImageSize, '\x02');
     TextWriter writer;
@@ -97,9 +97,15 @@ void RunAnalysisOn(benchmark::State& bench, const std::string& kind) {
     rmdir(folder);
 }
 
-void BM_AnalysisCode(benchmark::State& s) { RunAnalysisOn(s, "code"); }
-void BM_AnalysisRandom(benchmark::State& s) { RunAnalysisOn(s, "random"); }
-void BM_AnalysisUndefined(benchmark::State& s) { RunAnalysisOn(s, "undefined"); }
+void BM_AnalysisCode(benchmark::State& s) {
+    RunAnalysisOn(s, "code");
+}
+void BM_AnalysisRandom(benchmark::State& s) {
+    RunAnalysisOn(s, "random");
+}
+void BM_AnalysisUndefined(benchmark::State& s) {
+    RunAnalysisOn(s, "undefined");
+}
 
 }  // namespace
 

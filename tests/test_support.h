@@ -12,12 +12,12 @@
 // Creates an empty folder under /tmp, makes it the current directory, and on destruction
 // returns to the previous directory and removes the folder.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     std::string previous_;
 };

@@ -8,11 +8,15 @@ namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
 
-[[noreturn]] void FailLastIo() { FailIo(errno); }
+[[noreturn]] void FailLastIo() {
+    FailIo(errno);
+}
 
 }  // namespace
 
-void FailIo(int code) { throw IoFailure{code != 0 ? code : EIO}; }
+void FailIo(int code) {
+    throw IoFailure{code != 0 ? code : EIO};
+}
 
 // ---- ByteFile ----
 

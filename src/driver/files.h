@@ -9,7 +9,7 @@
 
 // A file of single bytes, opened for reading only, with a read position that can be moved.
 class ByteFile {
-public:
+  public:
     ByteFile() = default;
     ByteFile(const ByteFile&) = delete;
     ByteFile& operator=(const ByteFile&) = delete;
@@ -24,7 +24,7 @@ public:
     bool AtEnd() const { return position_ >= size_; }
     uint8_t ReadByte();
 
-private:
+  private:
     void Refill();
 
     std::FILE* file_ = nullptr;
@@ -38,7 +38,7 @@ private:
 // a $1A byte at the start of a line ends the file and elsewhere ends the text of its line. Lines
 // have no length limit, and reading past the end gives empty lines.
 class TextReader {
-public:
+  public:
     TextReader() = default;
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
@@ -50,7 +50,7 @@ public:
     bool AtEnd();
     std::string ReadLine();
 
-private:
+  private:
     int PeekChar();  // next byte, or -1 at the end of the data
     void Refill();
 
@@ -62,7 +62,7 @@ private:
 
 // A text file written line by line; every line ends CR LF.
 class TextWriter {
-public:
+  public:
     TextWriter() = default;
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -74,7 +74,7 @@ public:
     void Write(const std::string& text);  // no line end added
     void WriteLine(const std::string& text);
 
-private:
+  private:
     std::FILE* file_ = nullptr;
 };
 

@@ -38,22 +38,36 @@ void MarkBlockKind(RunState& state, int64_t address, uint8_t isCode, char kind) 
 
 void ParseBlockOption(RunState& state, const std::string& argument) {
     switch (UpperAt(argument, 2)) {
-        case 'C': MarkLabelledBlock(state, BlockAddress(argument, 3), 1); return;
-        case 'D': MarkLabelledBlock(state, BlockAddress(argument, 3), 0); return;
+        case 'C':
+            MarkLabelledBlock(state, BlockAddress(argument, 3), 1);
+            return;
+        case 'D':
+            MarkLabelledBlock(state, BlockAddress(argument, 3), 0);
+            return;
         case 'A':
             switch (UpperAt(argument, 3)) {
-                case 'C': MarkBlockKind(state, BlockAddress(argument, 4), 1, 'B'); return;
-                case 'D': MarkBlockKind(state, BlockAddress(argument, 4), 0, 'W'); return;
-                default: ShowUsage();
+                case 'C':
+                    MarkBlockKind(state, BlockAddress(argument, 4), 1, 'B');
+                    return;
+                case 'D':
+                    MarkBlockKind(state, BlockAddress(argument, 4), 0, 'W');
+                    return;
+                default:
+                    ShowUsage();
             }
-        default: ShowUsage();
+        default:
+            ShowUsage();
     }
 }
 
 void ParseSkipOrStyle(RunState& state, const std::string& argument) {
     switch (UpperAt(argument, 2)) {
-        case 'A': state.dataStyle = 'A'; return;
-        case 'D': state.dataStyle = 'D'; return;
+        case 'A':
+            state.dataStyle = 'A';
+            return;
+        case 'D':
+            state.dataStyle = 'D';
+            return;
         default: {
             int64_t skip = ParseNumber32(argument.substr(2));
             if (skip < 0) ShowUsage();
@@ -67,12 +81,25 @@ void ParseSkipOrStyle(RunState& state, const std::string& argument) {
 void ParseOption(RunState& state, const std::string& argument) {
     if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) ShowUsage();
     switch (UpperAt(argument, 1)) {
-        case 'D': state.dataBlockOnly = 1; return;
-        case 'L': state.useLabelFile = 1; return;
-        case 'M': state.mnemonicsOff = 1; return;
-        case 'A': state.startAddress = ParseNumber32(argument.substr(2)); return;
-        case 'S': ParseSkipOrStyle(state, argument); return;
-        case 'B': ParseBlockOption(state, argument); return;
-        default: ShowUsage();
+        case 'D':
+            state.dataBlockOnly = 1;
+            return;
+        case 'L':
+            state.useLabelFile = 1;
+            return;
+        case 'M':
+            state.mnemonicsOff = 1;
+            return;
+        case 'A':
+            state.startAddress = ParseNumber32(argument.substr(2));
+            return;
+        case 'S':
+            ParseSkipOrStyle(state, argument);
+            return;
+        case 'B':
+            ParseBlockOption(state, argument);
+            return;
+        default:
+            ShowUsage();
     }
 }

@@ -45,8 +45,8 @@ struct RunState {
 
     // Per-address knowledge; reach it through the accessors below.
     std::array<AddressInfo, kAddressCount> addressInfo{};
-    Bitmap referencedMap{};  // seen as an operand value
-    Bitmap codeRefMap{};     // operand of an accepted instruction, or a block option address
+    Bitmap referencedMap{};   // seen as an operand value
+    Bitmap codeRefMap{};      // operand of an accepted instruction, or a block option address
     Bitmap namedAddresses{};  // the label file names the address
 
     // Opcode table: the pattern of each byte value, empty for no instruction.
@@ -100,7 +100,9 @@ struct RunState {
 // ---- Address-space accessors. Addresses outside $0000-$FFFF read as all zero and writes to them
 // ---- are ignored, so no caller can index a table outside it.
 
-inline bool InAddressSpace(int64_t address) { return address >= 0 && address <= kLastAddress; }
+inline bool InAddressSpace(int64_t address) {
+    return address >= 0 && address <= kLastAddress;
+}
 
 inline AddressInfo InfoAt(const RunState& state, int64_t address) {
     return InAddressSpace(address) ? state.addressInfo[address] : AddressInfo{0, 0, 0};

@@ -22,7 +22,9 @@ constexpr const char* kUsageLines[] = {
 
 }  // namespace
 
-void ShowUsage() { throw UsageStop{}; }
+void ShowUsage() {
+    throw UsageStop{};
+}
 
 void WriteUsageText(RunState& state) {
     for (const char* line : kUsageLines) ConsoleLine(state, line);

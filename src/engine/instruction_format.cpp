@@ -15,7 +15,9 @@ constexpr int64_t kIoAreaStart = 0xD000;  // hardware registers: never recorded 
 constexpr int64_t kIoAreaEnd = 0xD800;
 constexpr size_t kMnemonicLength = 3;
 
-uint8_t LengthOf(char placeholder) { return placeholder == 'Q' ? 3 : 2; }
+uint8_t LengthOf(char placeholder) {
+    return placeholder == 'Q' ? 3 : 2;
+}
 
 // File offset of the byte at the given distance after the current opcode.
 int64_t FileOffsetAfterOpcode(const RunState& state, int64_t distance) {
@@ -37,7 +39,8 @@ int ReadOperandBytes(RunState& state, uint8_t length) {
 // The branch target: the address after the instruction plus the signed offset, wrapped to 16 bits
 // as the processor does.
 int64_t BranchTarget(const RunState& state, uint8_t length) {
-    int offset = state.operandBytes[0] >= 0x80 ? state.operandBytes[0] - 256 : state.operandBytes[0];
+    int offset =
+        state.operandBytes[0] >= 0x80 ? state.operandBytes[0] - 256 : state.operandBytes[0];
     return (state.currentAddress + offset + length) & kLastAddress;
 }
 
@@ -110,8 +113,8 @@ void FormatOperand(RunState& state, size_t position, uint8_t length) {
     if (placeholder == 'L') state.operandValue = BranchTarget(state, length);
     state.operandText = "$" + FormatHex(state.operandValue, 4);
 
-    if (placeholder == 'Q' && state.operandValue < 0x100 && pattern.find("jmp") == std::string::npos &&
-        pattern.find("jsr") == std::string::npos) {
+    if (placeholder == 'Q' && state.operandValue < 0x100 &&
+        pattern.find("jmp") == std::string::npos && pattern.find("jsr") == std::string::npos) {
         size_t at = std::min(kMnemonicLength, state.workLine.size());
         state.workLine.insert(at, ".w");
         if (at <= position) position += 2;

@@ -7,7 +7,9 @@ bool IsLabelTarget(const RunState& state, int64_t address) {
     return TestBit(state.codeRefMap, address) && TestBit(state.referencedMap, address);
 }
 
-std::string CodeLabel(int64_t address) { return kLabelPrefix + FormatHex(address, 4); }
+std::string CodeLabel(int64_t address) {
+    return kLabelPrefix + FormatHex(address, 4);
+}
 
 std::string LabelField(const RunState& state) {
     if (state.phase == 2 && IsLabelTarget(state, state.currentAddress)) {

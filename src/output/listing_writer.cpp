@@ -87,8 +87,8 @@ void WriteHeader(RunState& state, int64_t address) {
 }
 
 void QueueLine(RunState& state, const std::optional<std::string>& line) {
-    const bool equal = line ? !state.pendingIsMarker && *line == state.pendingLine
-                            : state.pendingIsMarker;
+    const bool equal =
+        line ? !state.pendingIsMarker && *line == state.pendingLine : state.pendingIsMarker;
     if (equal && !(line && line->find("dta") != std::string::npos)) {
         ++state.itemCount;
     } else {

@@ -18,7 +18,9 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
-bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool IsUpperHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
 // Every key ("$" and four hex digits) that the upper-case line holds, by its value; the first
 // line to hold a key owns it.
@@ -28,7 +30,8 @@ void IndexLine(RunState& state, const std::string& upperLine) {
          at = upperLine.find('$', at + 1)) {
         if (at + kKeyDigits >= upperLine.size()) break;
         bool isKey = true;
-        for (size_t i = 1; i <= kKeyDigits; ++i) isKey = isKey && IsUpperHexDigit(upperLine[at + i]);
+        for (size_t i = 1; i <= kKeyDigits; ++i)
+            isKey = isKey && IsUpperHexDigit(upperLine[at + i]);
         if (!isKey) continue;
         auto key = static_cast<uint16_t>(ParseNumber(upperLine.substr(at, kKeyDigits + 1)));
         state.namesIndex.emplace(key, name);

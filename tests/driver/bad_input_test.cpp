@@ -14,16 +14,16 @@ namespace {
 std::string RandomBytes(std::mt19937& random, size_t size, const std::string& alphabet = "") {
     std::string bytes(size, '\0');
     for (char& b : bytes) {
-        b = alphabet.empty() ? static_cast<char>(random())
-                             : alphabet[random() % alphabet.size()];
+        b = alphabet.empty() ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
     }
     return bytes;
 }
 
 std::string RandomOption(std::mt19937& random) {
-    const char* values[] = {"0", "$FFFF", "$FFF0", "-1", "$10000", "$7FFFFFFF", "2147483649",
-                            "$0400", "$FFFFFFFF", "-$400", "$D301", "1"};
-    const char* kinds[] = {"-a", "-s", "-bc", "-bd", "-bac", "-bad", "-sa", "-sd", "-m", "-l", "-d"};
+    const char* values[] = {"0",          "$FFFF", "$FFF0",     "-1",    "$10000", "$7FFFFFFF",
+                            "2147483649", "$0400", "$FFFFFFFF", "-$400", "$D301",  "1"};
+    const char* kinds[] = {"-a",  "-s",  "-bc", "-bd", "-bac", "-bad",
+                           "-sa", "-sd", "-m",  "-l",  "-d"};
     return std::string(kinds[random() % 11]) + values[random() % 12];
 }
 

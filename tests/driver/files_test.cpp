@@ -31,8 +31,12 @@ TEST(TextReader, SplitsLinesAtLfAndCrLfAndDropsLoneCr) {
 }
 
 TEST(TextReader, CtrlZEndsTheFileAtLineStartAndTheLineElsewhere) {
-    EXPECT_EQ(LinesOf("a\n\x1A" "b\nc\n"), (Lines{"a"}));
-    EXPECT_EQ(LinesOf("ab\x1A" "cd\r\nef\n"), (Lines{"ab", "ef"}));
+    EXPECT_EQ(LinesOf("a\n\x1A"
+                      "b\nc\n"),
+              (Lines{"a"}));
+    EXPECT_EQ(LinesOf("ab\x1A"
+                      "cd\r\nef\n"),
+              (Lines{"ab", "ef"}));
     EXPECT_EQ(LinesOf("\x1A"), Lines{});
 }
 

@@ -49,17 +49,24 @@ Case ReadCase(const fs::path& folder) {
         std::string head = line.substr(0, colon);
         std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
         std::string word = head.substr(0, head.find(' '));
-        std::string name = head.find(' ') == std::string::npos ? "" : Trim(head.substr(head.find(' ')));
-        if (word == "args") c.args = Trim(value);
-        else if (word == "status") c.status = std::stoi(value);
-        else if (word == "dir") c.dirs.insert(Trim(value));
-        else if (word == "text") c.inputs[name] += (value.empty() ? value : value.substr(1)) + "\r\n";
-        else if (word == "copy") c.inputs[name] = ReadFile(std::string(VELKOR_SOURCE_DIR) + "/" + Trim(value));
+        std::string name =
+            head.find(' ') == std::string::npos ? "" : Trim(head.substr(head.find(' ')));
+        if (word == "args")
+            c.args = Trim(value);
+        else if (word == "status")
+            c.status = std::stoi(value);
+        else if (word == "dir")
+            c.dirs.insert(Trim(value));
+        else if (word == "text")
+            c.inputs[name] += (value.empty() ? value : value.substr(1)) + "\r\n";
+        else if (word == "copy")
+            c.inputs[name] = ReadFile(std::string(VELKOR_SOURCE_DIR) + "/" + Trim(value));
         else if (word == "image") {
             std::istringstream hex(value);
             std::string byte;
             c.inputs[name];  // an image may be empty
-            while (hex >> byte) c.inputs[name].push_back(static_cast<char>(std::stoi(byte, nullptr, 16)));
+            while (hex >> byte)
+                c.inputs[name].push_back(static_cast<char>(std::stoi(byte, nullptr, 16)));
         } else if (word == "fill") {
             std::istringstream parts(value);
             int count = 0;
@@ -109,8 +116,7 @@ TEST_P(EndToEnd, WritesExactlyTheExpectedFilesAndConsole) {
     std::string command = std::string(VELKOR_BINARY);
     std::istringstream words(c.args);
     for (std::string word; words >> word;) command += " '" + word + "'";
-    command += " > ../" +
-                          fs::path(work.path()).filename().string() + ".console 2>&1";
+    command += " > ../" + fs::path(work.path()).filename().string() + ".console 2>&1";
     int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), c.status);
@@ -135,10 +141,10 @@ TEST_P(EndToEnd, WritesExactlyTheExpectedFilesAndConsole) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(CaseNames()),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::replace_if(name.begin(), name.end(),
-                                             [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(CaseNames()), [](const auto& info) {
+    std::string name = info.param;
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    return name;
+});

@@ -7,11 +7,11 @@
 namespace {
 
 const std::vector<std::pair<int, std::string>> kPatterns = {
-    {0x4C, "jmp Q"}, {0xEA, "nop"}, {0xA2, "ldx #N"}, {0xD0, "bne L"}, {0x60, "rts"},
-    {0xAD, "lda Q"}, {0xA9, "lda #N"}, {0x20, "jsr Q"}, {0x6C, "jmp (Q)"}};
+    {0x4C, "jmp Q"}, {0xEA, "nop"},    {0xA2, "ldx #N"}, {0xD0, "bne L"},  {0x60, "rts"},
+    {0xAD, "lda Q"}, {0xA9, "lda #N"}, {0x20, "jsr Q"},  {0x6C, "jmp (Q)"}};
 
 class AnalysisTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetPatterns(*run, kPatterns); }
 
     // Runs the passes over the image; returns the number of passes (dots on the console).
@@ -36,7 +36,9 @@ protected:
 }  // namespace
 
 TEST_F(AnalysisTest, BackwardBranchIntoDataTakesASecondPass) {
-    EXPECT_EQ(Analyse(Bytes({0x4C, 0x08, 0x04, 0xFF, 0xEA, 0xEA, 0xEA, 0xEA, 0xA2, 0x00, 0xD0, 0xF8})), 2u);
+    EXPECT_EQ(
+        Analyse(Bytes({0x4C, 0x08, 0x04, 0xFF, 0xEA, 0xEA, 0xEA, 0xEA, 0xA2, 0x00, 0xD0, 0xF8})),
+        2u);
     EXPECT_EQ(Code(0x0403), 0);
     for (int a = 0x0404; a <= 0x040B; ++a) EXPECT_EQ(Code(a), 1) << a;
     EXPECT_EQ(Entry(0x0404), 1);
@@ -57,7 +59,7 @@ TEST_F(AnalysisTest, UndefinedOpcodeMakesDataUpToTheNextEntryPoint) {
     EXPECT_EQ(Analyse(Bytes({0xEA, 0xFF, 0xEA, 0xEA, 0xAD, 0x08, 0x04, 0xEA, 0xEA, 0xEA})), 1u);
     EXPECT_EQ(Code(0x0400), 1);
     for (int a = 0x0401; a <= 0x0409; ++a) EXPECT_EQ(Code(a), 0) << a;
-    EXPECT_EQ(Code(0xFFFE), 0);  // the marking runs on to the top of memory
+    EXPECT_EQ(Code(0xFFFE), 0);      // the marking runs on to the top of memory
     EXPECT_FALSE(Labelled(0x0408));  // seen only in a rejected instruction
     EXPECT_FALSE(TestBit(run->referencedMap, 0x0408));
 }
@@ -109,7 +111,9 @@ TEST_F(AnalysisTest, ImmediatesAndIndirectOperandsMakeNoLabel) {
 
 TEST_F(AnalysisTest, MnemonicsOffFollowsNoJumpAndMarksOpcodes) {
     run->mnemonicsOff = 1;
-    EXPECT_EQ(Analyse(Bytes({0x4C, 0x08, 0x04, 0xFF, 0xEA, 0xEA, 0xEA, 0xEA, 0xA2, 0x00, 0xD0, 0xF8})), 1u);
+    EXPECT_EQ(
+        Analyse(Bytes({0x4C, 0x08, 0x04, 0xFF, 0xEA, 0xEA, 0xEA, 0xEA, 0xA2, 0x00, 0xD0, 0xF8})),
+        1u);
     EXPECT_TRUE(TestBit(run->codeRefMap, 0x4C));
     EXPECT_EQ(Entry(0x0408), 0);
 }

@@ -7,13 +7,13 @@
 namespace {
 
 const std::vector<std::pair<int, std::string>> kPatterns = {
-    {0xA9, "lda #N"}, {0xAD, "lda Q"}, {0xBD, "lda Q,x"}, {0x4C, "jmp Q"}, {0x20, "jsr Q"},
-    {0x85, "sta Z"},  {0xB1, "lda (N),y"}, {0xD0, "bne L"}, {0xEA, "nop"}, {0x6C, "jmp (Q)"},
-    {0x8D, "sta Q"},  {0x0A, "asl  "}};
+    {0xA9, "lda #N"}, {0xAD, "lda Q"},   {0xBD, "lda Q,x"},   {0x4C, "jmp Q"},
+    {0x20, "jsr Q"},  {0x85, "sta Z"},   {0xB1, "lda (N),y"}, {0xD0, "bne L"},
+    {0xEA, "nop"},    {0x6C, "jmp (Q)"}, {0x8D, "sta Q"},     {0x0A, "asl  "}};
 
 // A run with an image whose first byte is the opcode of the instruction under test.
 class FormatTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetPatterns(*run, kPatterns);
         run->tmpFile.Create(kInnerLabelFileName);
@@ -78,7 +78,7 @@ TEST_F(FormatTest, LabelsReplaceOperandsInsideTheImageButNotItsLastAddress) {
     Label(0x0012);
     std::string zeroPage = Bytes({0xA9, 0x12});
     zeroPage.resize(0x100, '\0');
-    EXPECT_EQ(Format(zeroPage, 0), "lda #$12");  // never a label for N
+    EXPECT_EQ(Format(zeroPage, 0), "lda #$12");                       // never a label for N
     EXPECT_EQ(Format(Bytes({0x85, 0x12, 0x00}), 0x10), "sta $0012");  // the last address
 }
 
@@ -151,8 +151,8 @@ TEST_F(FormatTest, NamesReplaceNumericOperandsWithTheLabelFile) {
     for (int64_t a : {0xD301, 0x80, 0x0230, 0x0600, 0x0700}) SetBit(run->namedAddresses, a);
     EXPECT_EQ(Format(Bytes({0x8D, 0x01, 0xD3})), "sta PORTB");
     EXPECT_EQ(Format(Bytes({0x85, 0x80})), "sta ZP");
-    EXPECT_EQ(Format(Bytes({0xB1, 0x80})), "lda (ZP),y");     // key widened to $0080
-    EXPECT_EQ(Format(Bytes({0xA9, 0x80})), "lda #$80");       // never for immediates
+    EXPECT_EQ(Format(Bytes({0xB1, 0x80})), "lda (ZP),y");        // key widened to $0080
+    EXPECT_EQ(Format(Bytes({0xA9, 0x80})), "lda #$80");          // never for immediates
     EXPECT_EQ(Format(Bytes({0xAD, 0x30, 0x02})), "lda SCALES");  // Q, Z, L in a name start nothing
     EXPECT_EQ(run->instructionLength, 3);
     EXPECT_EQ(Format(Bytes({0xAD, 0x00, 0x06})), "lda $0600");  // empty name: stays numeric

@@ -25,8 +25,8 @@ TEST(Bitmaps, PutTheLowestAddressInTheHighestBit) {
     EXPECT_EQ(run->codeRefMap[0x80], 0x81);
     ClearBit(run->codeRefMap, 0x0400);
     EXPECT_EQ(run->codeRefMap[0x80], 0x01);
-    SetBit(run->codeRefMap, -8);        // ignored
-    SetBit(run->codeRefMap, 0x10000);   // ignored
+    SetBit(run->codeRefMap, -8);       // ignored
+    SetBit(run->codeRefMap, 0x10000);  // ignored
     EXPECT_FALSE(TestBit(run->codeRefMap, -8));
 }
 

@@ -65,10 +65,10 @@ TEST(ParseNumber32, TakesNoDigitPastTheCutOff) {
 
 TEST(IsTextChar, AcceptsExactlyTheStringCharacters) {
     const std::pair<int, bool> table[] = {
-        {0x20, true}, {0x27, true}, {0x22, true}, {0x2A, true}, {0x2B, false}, {0x2C, true},
-        {0x5B, true}, {0x5C, false}, {0x5D, true}, {0x5E, true}, {0x5F, false}, {0x60, false},
-        {0x61, true}, {0x7A, true}, {0x7B, false}, {0x7F, false}, {0x1F, false}, {0x00, false},
-        {0x80, false}, {0xFF, false}, {0x41, true}, {0x39, true}};
+        {0x20, true},  {0x27, true},  {0x22, true},  {0x2A, true},  {0x2B, false}, {0x2C, true},
+        {0x5B, true},  {0x5C, false}, {0x5D, true},  {0x5E, true},  {0x5F, false}, {0x60, false},
+        {0x61, true},  {0x7A, true},  {0x7B, false}, {0x7F, false}, {0x1F, false}, {0x00, false},
+        {0x80, false}, {0xFF, false}, {0x41, true},  {0x39, true}};
     for (auto [b, expected] : table) EXPECT_EQ(IsTextChar(b), expected) << "byte " << b;
 }
 

@@ -29,12 +29,14 @@ TEST(WriteEquates, PadsNamesToTheLongestQualifyingOne) {
 TEST(WriteEquates, LeavesOutEntriesWithAPlus) {
     TempDir dir;
     // "+" before the comment: no equate and no width; in the comment: no equate, but width.
-    EXPECT_EQ(Equates("a $0001\nlongername+1 $0002\nmiddle $0003 ; x+y\n"), "a     = $0001\r\n\r\n");
+    EXPECT_EQ(Equates("a $0001\nlongername+1 $0002\nmiddle $0003 ; x+y\n"),
+              "a     = $0001\r\n\r\n");
 }
 
 TEST(WriteEquates, TakesLinesWhoseOnlyDollarIsInAComment) {
     TempDir dir;
     // Not measured, but written: the name part is everything before the "$".
     EXPECT_EQ(Equates("ab $0001\nx ;$12\n"), "ab= $0001\r\nx = $12;\r\n\r\n");
-    EXPECT_EQ(Equates("  lead $0001\nab\t$0002\t; tab\n"), "  lead= $0001\r\nab    = $0002 ; tab\r\n\r\n");
+    EXPECT_EQ(Equates("  lead $0001\nab\t$0002\t; tab\n"),
+              "  lead= $0001\r\nab    = $0002 ; tab\r\n\r\n");
 }

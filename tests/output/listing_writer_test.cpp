@@ -7,7 +7,7 @@
 namespace {
 
 class QueueTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetPatterns(*run, {{0xEA, "nop"}, {0x60, "rts"}});
         run->asmFile.Create("listing");
