@@ -1,0 +1,128 @@
+"""Translates a VELKOR result file into ca65 source.
+
+The translation is mechanical and keeps every byte where VELKOR put it:
+  name= $value ; comment    ->  NAME = $value ; comment   (operands use upper-case names)
+  org $0400                 ->  .org $0400          (so that labels are absolute)
+  E_XXXX<TAB>...            ->  E_XXXX: ...
+  :n<TAB>instruction        ->  .repeat n / instruction / .endrepeat
+  dta $12,c'AB',a(E_0400)   ->  .byte / .word items (strings as byte values)
+  lda.w $0012,x             ->  lda a:$0012,x    (forced absolute)
+  sta E_0080                ->  sta z:E_0080     (a label below $0100 without .w is zero page)
+Labels that the file uses but does not define (table targets outside the image) become equates.
+"""
+import re
+import sys
+
+LABEL = re.compile(r'E_([0-9A-F]{4})')
+HEX_BYTE = re.compile(r'\$[0-9A-Fa-f]{2}$')
+
+
+def split_items(text):
+    """Splits a dta list at the commas that stand outside strings and parentheses."""
+    items, current, depth, in_string = [], '', 0, False
+    i = 0
+    while i < len(text):
+        c = text[i]
+        if in_string:
+            current += c
+            if c == "'":
+                in_string = False
+        elif c == "'":
+            in_string = True
+            current += c
+        elif c == '(':
+            depth += 1
+            current += c
+        elif c == ')':
+            depth -= 1
+            current += c
+        elif c == ',' and depth == 0:
+            items.append(current)
+            current = ''
+        else:
+            current += c
+        i += 1
+    items.append(current)
+    return items
+
+
+def translate_data(text):
+    """The items of a dta line as ca65 .byte and .word lines."""
+    out = []
+    for item in split_items(text):
+        if item.startswith("c'") and item.endswith("'"):
+            out.append('.byte ' + ','.join('$%02X' % b for b in item[2:-1].encode('latin-1')))
+        elif item.startswith('a(') and item.endswith(')'):
+            out.append('.word ' + item[2:-1])
+        elif item.startswith('(') and item.endswith(')'):
+            out.append('.byte ' + item[1:-1])
+        else:
+            out.append('.byte ' + item)
+    return out
+
+
+def translate_instruction(text):
+    mnemonic, _, operand = text.partition(' ')
+    forced = mnemonic.endswith('.w')
+    if forced:
+        mnemonic = mnemonic[:-2]
+    if operand and forced:
+        operand = 'a:' + operand
+    elif operand and mnemonic not in ('jmp', 'jsr') and not mnemonic.startswith('b'):
+        match = re.match(r'E_([0-9A-F]{4})', operand)
+        if match and int(match.group(1), 16) < 0x100:
+            operand = 'z:' + operand
+    return (mnemonic + ' ' + operand).rstrip()
+
+
+def translate_statement(text):
+    if text.startswith('dta '):
+        return translate_data(text[4:])
+    if text == 'opt h-':
+        return []
+    if text.startswith('org '):
+        return ['.org ' + text[4:]]  # labels become absolute addresses
+    return [translate_instruction(text)]
+
+
+def translate(source):
+    lines = source.split('\r\n')
+    if lines and lines[-1] == '':
+        lines.pop()
+    out = ['.setcpu "6502"', '.segment "CODE"']
+    defined, used = set(), set()
+    in_equates = '\topt h-' in lines
+    for line in lines:
+        if line == '\topt h-':
+            in_equates = False
+        if in_equates:
+            if '= $' in line:
+                name, _, rest = line.partition('= $')
+                out.append('%s = $%s' % (name.strip().upper(), rest))
+            else:
+                out.append(line)
+            continue
+        if line == '' or line.startswith(';'):
+            out.append(line)
+            continue
+        label, _, rest = line.partition('\t')
+        if label:
+            out.append(label + ':')
+            defined.add(label)
+        repeat = re.match(r':(\d+)\t+(.*)$', rest)
+        statements = translate_statement(repeat.group(2) if repeat else rest)
+        if repeat:
+            out.append('.repeat %s' % repeat.group(1))
+        out.extend('\t' + s for s in statements)
+        if repeat:
+            out.append('.endrepeat')
+        used.update(LABEL.findall(rest))
+    for address in sorted(used):
+        if 'E_' + address not in defined:
+            out.append('E_%s = $%s' % (address, address))
+    return '\n'.join(out) + '\n'
+
+
+if __name__ == '__main__':
+    data = open(sys.argv[1], 'rb').read().decode('latin-1')
+    sys.stdout.write(translate(data))
