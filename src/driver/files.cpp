@@ -1,6 +1,8 @@
 #include "driver/files.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "driver/stops.h"
 
@@ -10,6 +12,20 @@ constexpr size_t kReadChunk = 64 * 1024;
 
 [[noreturn]] void FailLastIo() {
     FailIo(errno);
+}
+
+// Opens the file, refusing pipes and devices: opening them could wait for ever.
+std::FILE* OpenRegular(const std::string& name, const char* mode) {
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(name, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status)) {
+        FailIo(ENXIO);
+    }
+    errno = 0;
+    std::FILE* file = std::fopen(name.c_str(), mode);
+    if (!file) FailLastIo();
+    return file;
 }
 
 }  // namespace
@@ -26,9 +42,7 @@ ByteFile::~ByteFile() {
 
 void ByteFile::Open(const std::string& name) {
     Close();
-    errno = 0;
-    file_ = std::fopen(name.c_str(), "rb");
-    if (!file_) FailLastIo();
+    file_ = OpenRegular(name, "rb");
     if (std::fseek(file_, 0, SEEK_END) != 0) FailLastIo();
     long size = std::ftell(file_);
     if (size < 0) FailLastIo();
@@ -79,9 +93,7 @@ TextReader::~TextReader() {
 
 void TextReader::Open(const std::string& name) {
     Close();
-    errno = 0;
-    file_ = std::fopen(name.c_str(), "rb");
-    if (!file_) FailLastIo();
+    file_ = OpenRegular(name, "rb");
     buffer_.clear();
     next_ = 0;
     exhausted_ = false;
@@ -159,9 +171,7 @@ TextWriter::~TextWriter() {
 
 void TextWriter::Create(const std::string& name) {
     Close();
-    errno = 0;
-    file_ = std::fopen(name.c_str(), "wb");
-    if (!file_) FailLastIo();
+    file_ = OpenRegular(name, "wb");
 }
 
 void TextWriter::Close() {

@@ -7,9 +7,12 @@
 
 namespace {
 
-bool IsDirectory(const std::string& name) {
+// A name that exists but is no regular file: a directory, or a pipe or device whose opening
+// could wait for ever.
+bool IsSpecial(const std::string& name) {
     std::error_code ec;
-    return std::filesystem::is_directory(name, ec);
+    std::filesystem::file_status status = std::filesystem::status(name, ec);
+    return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
 }
 
 // Opens and closes the file in the given mode; restores errno so no error stays pending.
@@ -24,9 +27,9 @@ bool OpensAndCloses(const std::string& name, const char* mode) {
 }  // namespace
 
 bool FileExists(const std::string& name) {
-    return !name.empty() && !IsDirectory(name) && OpensAndCloses(name, "rb");
+    return !name.empty() && !IsSpecial(name) && OpensAndCloses(name, "rb");
 }
 
 bool CanWriteFile(const std::string& name) {
-    return !name.empty() && !IsDirectory(name) && OpensAndCloses(name, "wb");
+    return !name.empty() && !IsSpecial(name) && OpensAndCloses(name, "wb");
 }

@@ -1,8 +1,10 @@
 #include "driver/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <functional>
 #include <vector>
 
 #include "driver/stops.h"
@@ -100,6 +102,24 @@ TEST(TextWriter, EndsEveryLineWithCrLf) {
     writer.WriteLine("");
     writer.Close();
     EXPECT_EQ(ReadFile("out"), "a\r\nb\r\n");
+}
+
+TEST(Files, PipesAreRefusedInsteadOfWaitedOn) {
+    TempDir dir;
+    mkfifo("pipe", 0644);
+    TextWriter writer;
+    TextReader reader;
+    ByteFile bytes;
+    for (auto open : std::initializer_list<std::function<void()>>{[&] { writer.Create("pipe"); },
+                                                                  [&] { reader.Open("pipe"); },
+                                                                  [&] { bytes.Open("pipe"); }}) {
+        try {
+            open();
+            ADD_FAILURE() << "a pipe was opened";
+        } catch (const IoFailure& failure) {
+            EXPECT_EQ(failure.code, ENXIO);
+        }
+    }
 }
 
 TEST(EraseFile, RemovesAFileAndFailsOnAMissingOne) {

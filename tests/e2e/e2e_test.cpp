@@ -10,7 +10,9 @@
 //   fill NAME: COUNT HEX       append COUNT copies of a byte
 //   copy NAME: PATH            an input file copied from the project (data/mnemo.qvt)
 //   dir: NAME                  an input folder
+//   fifo: NAME                 a named pipe (nothing ever writes to it)
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -31,6 +33,7 @@ struct Case {
     int status = 0;
     std::map<std::string, std::string> inputs;
     std::set<std::string> dirs;
+    std::set<std::string> fifos;
 };
 
 std::string Trim(const std::string& text) {
@@ -57,6 +60,8 @@ Case ReadCase(const fs::path& folder) {
             c.status = std::stoi(value);
         else if (word == "dir")
             c.dirs.insert(Trim(value));
+        else if (word == "fifo")
+            c.fifos.insert(Trim(value));
         else if (word == "text")
             c.inputs[name] += (value.empty() ? value : value.substr(1)) + "\r\n";
         else if (word == "copy")
@@ -109,6 +114,7 @@ TEST_P(EndToEnd, WritesExactlyTheExpectedFilesAndConsole) {
     Case c = ReadCase(folder);
     TempDir work;
     for (const std::string& d : c.dirs) fs::create_directories(d);
+    for (const std::string& f : c.fifos) ASSERT_EQ(mkfifo(f.c_str(), 0644), 0);
     for (const auto& [name, bytes] : c.inputs) {
         if (fs::path(name).has_parent_path()) fs::create_directories(fs::path(name).parent_path());
         WriteFile(name, bytes);

@@ -59,6 +59,10 @@ TEST(FileTests, AnswerWithoutFailingTheRun) {
     EXPECT_TRUE(CanWriteFile("new"));
     EXPECT_TRUE(PathExists("new"));
     EXPECT_FALSE(CanWriteFile("no-such-folder/x"));
+
+    mkfifo("pipe", 0644);  // opening it would wait for a writer or reader for ever
+    EXPECT_FALSE(FileExists("pipe"));
+    EXPECT_FALSE(CanWriteFile("pipe"));
 }
 
 TEST(FileTests, ReadOnlyFileIsNotWritableAndStaysUnchanged) {

@@ -1,0 +1,43 @@
+#include "fuzz_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "driver/run_sequence.h"
+#include "driver/run_state.h"
+#include "driver/stops.h"
+
+void EnterFuzzFolder() {
+    static bool entered = false;
+    if (entered) return;
+    std::ifstream shipped(VELKOR_DATA_DIR "/mnemo.qvt", std::ios::binary);
+    std::ostringstream mnemo;
+    mnemo << shipped.rdbuf();
+    char folder[] = "/tmp/velkor-fuzz-XXXXXX";
+    if (!mkdtemp(folder) || chdir(folder) != 0) std::abort();
+    PutFile("mnemo.qvt", mnemo.str());
+    entered = true;
+}
+
+void PutFile(const std::string& name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+void RunOnce(const std::vector<std::string>& arguments) {
+    static std::FILE* console = std::fopen("/dev/null", "w");
+    auto state = std::make_unique<RunState>();
+    state->console = console;
+    try {
+        RunVelkor(*state, arguments);
+    } catch (const UsageStop&) {
+    } catch (const ErrorStop&) {
+    } catch (const IoFailure&) {
+    }
+    for (const char* name : {"image.asm", "image.$$$", "_tmp.$$$", "_temp.$$$"}) std::remove(name);
+}
