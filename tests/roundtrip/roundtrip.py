@@ -111,16 +111,16 @@ def write_branches_as_bytes(lines, numbers):
         lines[number - 1] = '\t.byte $%02X\n\t.byte <(%s - * - 1)' % (BRANCH_OPCODES[mnemonic], target)
 
 
-def round_trip(velkor, project, work, name, image, start, options):
+def round_trip(velkor, project, work, name, image, start, options, table=('mnemo.qvt', '6502')):
     folder = tempfile.mkdtemp(dir=work)
-    for reference in ('mnemo.qvt', 'memory.qvt'):
-        shutil.copy(os.path.join(project, 'data', reference), folder)
+    shutil.copy(os.path.join(project, 'data', table[0]), os.path.join(folder, 'mnemo.qvt'))
+    shutil.copy(os.path.join(project, 'data', 'memory.qvt'), folder)
     open(os.path.join(folder, 'image.bin'), 'wb').write(image)
     result = run([velkor, 'image.bin', '-a$%04X' % start] + options, folder)
     if result.returncode != 0 or 'Done.' not in result.stdout:
         return 'velkor failed: ' + result.stdout
     source = open(os.path.join(folder, 'image.asm'), 'rb').read().decode('latin-1')
-    open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write(translate(source))
+    open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write(translate(source, table[1]))
     open(os.path.join(folder, 'image.cfg'), 'w').write(
         'MEMORY { RAM: start = $%04X, size = $%X, file = %%O; }\n'
         'SEGMENTS { CODE: load = RAM, type = rw; }\n' % (start, 0x10000 - start))
@@ -165,6 +165,15 @@ def main():
             elif problem:
                 failed += 1
                 print('FAIL %s %s (%s): %s' % (name, mode, ' '.join(options), problem))
+            else:
+                passed += 1
+    # One image of real code, and one of random bytes, with each of the other instruction sets.
+    for table in (('mnemo-undocumented.qvt', '6502X'), ('mnemo-65c02.qvt', '65C02')):
+        for name, image, start in (corpus[0], corpus[-2]):
+            problem = round_trip(velkor, project, work, name, image, start, ['-sa'], table)
+            if problem and not problem.endswith('written as bytes'):
+                failed += 1
+                print('FAIL %s with %s: %s' % (name, table[0], problem))
             else:
                 passed += 1
     print('%d passed, %d failed (%d with wrapping branches written as bytes)' % (passed, failed, excluded))

@@ -8,12 +8,15 @@ The translation is mechanical and keeps every byte where VELKOR put it:
   dta $12,c'AB',a(E_0400)   ->  .byte / .word items (strings as byte values)
   lda.w $0012,x             ->  lda a:$0012,x    (forced absolute)
   sta E_0080                ->  sta z:E_0080     (a label below $0100 without .w is zero page)
+  sbx #$12                  ->  axs #$12         (ca65's name for it)
 Labels that the file uses but does not define (table targets outside the image) become equates.
 """
 import re
 import sys
 
 LABEL = re.compile(r'E_([0-9A-F]{4})')
+SPELLING = {'sbx': 'axs'}  # ca65's name for the same undocumented instruction
+BRANCHES = {'bpl', 'bmi', 'bvc', 'bvs', 'bcc', 'bcs', 'bne', 'beq', 'bra'}
 HEX_BYTE = re.compile(r'\$[0-9A-Fa-f]{2}$')
 
 
@@ -66,9 +69,10 @@ def translate_instruction(text):
     forced = mnemonic.endswith('.w')
     if forced:
         mnemonic = mnemonic[:-2]
+    mnemonic = SPELLING.get(mnemonic, mnemonic)
     if operand and forced:
         operand = 'a:' + operand
-    elif operand and mnemonic not in ('jmp', 'jsr') and not mnemonic.startswith('b'):
+    elif operand and mnemonic not in ('jmp', 'jsr') and mnemonic not in BRANCHES:
         match = re.match(r'E_([0-9A-F]{4})', operand)
         if match and int(match.group(1), 16) < 0x100:
             operand = 'z:' + operand
@@ -85,11 +89,11 @@ def translate_statement(text):
     return [translate_instruction(text)]
 
 
-def translate(source):
+def translate(source, cpu='6502'):
     lines = source.split('\r\n')
     if lines and lines[-1] == '':
         lines.pop()
-    out = ['.setcpu "6502"', '.segment "CODE"']
+    out = ['.setcpu "%s"' % cpu, '.segment "CODE"']
     defined, used = set(), set()
     in_equates = '\topt h-' in lines
     for line in lines:
