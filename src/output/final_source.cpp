@@ -1,6 +1,8 @@
 #include "output/final_source.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "driver/stops.h"
 #include "engine/file_tests.h"
 #include "engine/instruction_format.h"
+#include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
@@ -64,13 +67,42 @@ std::vector<InnerLabel> ReadInnerLabels() {
     return entries;
 }
 
-void SubstituteInnerLabels(RunState& state, const std::vector<InnerLabel>& entries) {
+// Rewrites, in every line of the block, the first occurrence of each entry's key (when it does
+// not begin the line) as the entry's replacement, entry by entry in file order.
+void SubstituteInFileOrder(RunState& state, const std::vector<InnerLabel>& entries) {
     for (const auto& [key, replacement] : entries) {
         for (int i = 0; i < state.blockLineCount; ++i) {
             std::string& line = state.blockLines[i];
             size_t at = line.find(key);
             if (at != std::string::npos && at >= 1) line.replace(at, key.size(), replacement);
         }
+    }
+}
+
+// The same in one scan of each line. Keys are unique and no replacement holds a key (a label
+// inside an instruction is never an instruction's own address), so each key's first occurrence
+// can be rewritten where it is found.
+void SubstituteByKey(RunState& state, const std::unordered_map<std::string, std::string>& byKey) {
+    for (int i = 0; i < state.blockLineCount; ++i) {
+        std::string& line = state.blockLines[i];
+        std::unordered_set<std::string> seen;
+        for (size_t at = line.find(kLabelPrefix); at != std::string::npos;
+             at = line.find(kLabelPrefix, at + 1)) {
+            std::string key = line.substr(at, kInnerLabelKeyLength);
+            auto found = byKey.find(key);
+            if (found == byKey.end() || !seen.insert(key).second || at == 0) continue;
+            line.replace(at, key.size(), found->second);
+            at += found->second.size() - 1;
+        }
+    }
+}
+
+void SubstituteInnerLabels(RunState& state, const std::vector<InnerLabel>& entries,
+                           const std::unordered_map<std::string, std::string>& byKey) {
+    if (byKey.size() == entries.size()) {
+        SubstituteByKey(state, byKey);
+    } else {
+        SubstituteInFileOrder(state, entries);  // a key that repeats: keep the plain rule
     }
 }
 
@@ -81,12 +113,13 @@ bool EndsFlow(const std::string& line) {
 
 void CopyListing(RunState& state, TextReader& listing) {
     std::vector<InnerLabel> entries = ReadInnerLabels();
+    std::unordered_map<std::string, std::string> byKey(entries.begin(), entries.end());
     while (!listing.AtEnd()) {
         // Past the end of the listing the reader gives empty lines, which fill the last block.
         for (state.blockLineCount = 0; state.blockLineCount < kBlockLineCount;) {
             state.blockLines[state.blockLineCount++] = listing.ReadLine();
         }
-        SubstituteInnerLabels(state, entries);
+        SubstituteInnerLabels(state, entries, byKey);
         for (int i = 0; i < state.blockLineCount; ++i) {
             state.asmFile.WriteLine(state.blockLines[i]);
             if (EndsFlow(state.blockLines[i])) state.asmFile.WriteLine("");

@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Writes the benchmark inputs into a folder: images, label files and da65 info files.
+
+usage: make_inputs.py FOLDER PROJECT_DIR
+Each image NAME.bin comes with NAME.info for da65 (its start address) and a line in cases.txt:
+NAME START OPTIONS...
+"""
+import os
+import random
+import struct
+import subprocess
+import sys
+
+SAMPLES = ['mousedemo', 'tgidemo', 'mandelbrot', 'gunzip65', 'sieve', 'ascii', 'hello']
+
+
+def atari_segments(data):
+    segments, i = [], 0
+    while i + 4 <= len(data):
+        start, = struct.unpack_from('<H', data, i)
+        if start == 0xFFFF:
+            i += 2
+            continue
+        end, = struct.unpack_from('<H', data, i + 2)
+        segments.append((start, data[i + 4:i + 5 + end - start]))
+        i += 5 + end - start
+    return segments
+
+
+def realistic(folder):
+    """The code segments of cc65's samples compiled for the atari target, one after another."""
+    image = b''
+    for name in SAMPLES:
+        out = os.path.join(folder, name + '.xex')
+        subprocess.run(['cl65', '-t', 'atari', '-O', '-o', out, '/usr/share/cc65/samples/%s.c' % name],
+                       cwd=folder, check=True, capture_output=True)
+        image += max(atari_segments(open(out, 'rb').read()), key=lambda s: len(s[1]))[1]
+        os.remove(out)
+    return image[:0xC000]
+
+
+def many_passes(blocks=(0x10000 - 3) // 3):
+    """Each pass uncovers one more backward branch into bytes taken for data: the image starts
+    with a jump to its last block; every block is an undefined byte (data up to the next entry
+    point) and a branch back into the block before it. The largest that fits 64 KB by default."""
+    image = bytearray(b'\x4C\x00\x00')
+    for _ in range(blocks):
+        image += b'\x02\xD0\xFB'  # undefined byte; bne back to the branch of the block before
+    last = 3 + 3 * (blocks - 1)
+    image[1:3] = struct.pack('<H', last + 1)
+    return bytes(image), blocks
+
+
+def label_file(count):
+    """Names for count addresses spread over memory."""
+    return ''.join('lbl%05d $%04x ; entry %d\n' % (i, (i * 13) & 0xFFFF, i) for i in range(count))
+
+
+def main():
+    main_into(sys.argv[1], sys.argv[2])
+
+
+def main_into(folder, project, many_pass_blocks=(0x10000 - 3) // 3):
+    os.makedirs(folder, exist_ok=True)
+    cases = []
+
+    def add(name, image, start, options=''):
+        open(os.path.join(folder, name + '.bin'), 'wb').write(image)
+        open(os.path.join(folder, name + '.info'), 'w').write(
+            'global { inputname "%s.bin"; outputname "%s.s"; startaddr $%04X; };\n' % (name, name, start))
+        cases.append('%s %04X %s' % (name, start, options))
+
+    code = realistic(folder)
+    add('realistic', code, 0x1000)
+    add('realistic-labels', code, 0x1000, '-l')
+    add('random', bytes(random.Random(64).randrange(256) for _ in range(0x10000)), 0x0000)
+    add('undefined', b'\x02' * 0x10000, 0x0000)
+    image, _ = many_passes(many_pass_blocks)
+    add('many-passes', image, 0x0000)  # pass count: see many_passes()
+    add('labels-5000', code, 0x1000, '-l:labels5000')
+    table = b''.join(struct.pack('<H', 0x1000 + (i * 7) % len(code)) for i in range(len(code) // 4))
+    add('address-table', table + code[len(table):], 0x1000, '-d -bad$1000')
+    open(os.path.join(folder, 'labels5000.qvt'), 'w').write(label_file(5000))
+    for reference in ('mnemo.qvt', 'memory.qvt'):
+        open(os.path.join(folder, reference), 'wb').write(
+            open(os.path.join(project, 'data', reference), 'rb').read())
+    open(os.path.join(folder, 'cases.txt'), 'w').write('\n'.join(cases) + '\n')
+
+
+if __name__ == '__main__':
+    main()
