@@ -11,6 +11,11 @@ struct RunState;
 // Runs the passes over the open image (one "." on the console per pass) and closes it.
 void RunAnalysis(RunState& state);
 
+// The same passes with every instruction decoded through its full text. RunAnalysis gives the
+// same result without building the text of instructions whose pattern has a plain form; this
+// one is the reference the tests hold it to.
+void RunAnalysisByText(RunState& state);
+
 // Makes the target of an accepted jsr, jmp or conditional branch an entry point, and asks for
 // another pass when it lies behind in bytes taken for data.
 void NoteFlowTarget(RunState& state, const std::string& text);

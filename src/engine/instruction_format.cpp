@@ -15,10 +15,6 @@ constexpr int64_t kIoAreaStart = 0xD000;  // hardware registers: never recorded 
 constexpr int64_t kIoAreaEnd = 0xD800;
 constexpr size_t kMnemonicLength = 3;
 
-uint8_t LengthOf(char placeholder) {
-    return placeholder == 'Q' ? 3 : 2;
-}
-
 // File offset of the byte at the given distance after the current opcode.
 int64_t FileOffsetAfterOpcode(const RunState& state, int64_t distance) {
     return state.skipCount + (state.currentAddress - state.startAddress) + distance;
@@ -83,16 +79,49 @@ std::string DataForm(const RunState& state, uint8_t opcode, char placeholder) {
 
 }  // namespace
 
+size_t PlaceholderPosition(const std::string& pattern) {
+    size_t position = std::string::npos;
+    for (const char* p = kPlaceholders; *p && position == std::string::npos; ++p) {
+        position = pattern.find(*p);
+    }
+    return position;
+}
+
+uint8_t OperandLength(char placeholder) {
+    return placeholder == 'Q' ? 3 : 2;
+}
+
+int ReadOperand(RunState& state, char placeholder, uint8_t length) {
+    state.instructionLength = length;
+    int bytesRead = ReadOperandBytes(state, length);
+    state.operandValue = state.operandBytes[0];
+    if (bytesRead == 2) state.operandValue += 256 * state.operandBytes[1];
+    if (placeholder == 'L') state.operandValue = BranchTarget(state, length);
+    return bytesRead;
+}
+
+bool IsCutByEndOfFile(const RunState& state, uint8_t length) {
+    return FileOffsetAfterOpcode(state, length) > state.imageSize;
+}
+
+void RecordReference(RunState& state) {
+    if (state.operandValue < kIoAreaStart || state.operandValue >= kIoAreaEnd) {
+        SetBit(state.referencedMap, state.operandValue);
+    }
+}
+
+bool ForcesAbsolute(const std::string& pattern, char placeholder, int64_t value) {
+    return placeholder == 'Q' && value < 0x100 && pattern.find("jmp") == std::string::npos &&
+           pattern.find("jsr") == std::string::npos;
+}
+
 std::string FormatInstruction(RunState& state, uint8_t opcode) {
     state.currentByte = opcode;  // the operand rules read the opcode from here
     state.instructionLength = 1;
     state.workLine = state.mnemonicTable[opcode];
-    size_t position = std::string::npos;
-    for (const char* p = kPlaceholders; *p && position == std::string::npos; ++p) {
-        position = state.workLine.find(*p);
-    }
+    size_t position = PlaceholderPosition(state.workLine);
     if (position != std::string::npos) {
-        FormatOperand(state, position, LengthOf(state.workLine[position]));
+        FormatOperand(state, position, OperandLength(state.workLine[position]));
     }
     if (state.phase == 2) CloseDataLine(state);
     TrimTrailingBlanks(state.workLine);
@@ -103,34 +132,27 @@ void FormatOperand(RunState& state, size_t position, uint8_t length) {
     const uint8_t opcode = state.currentByte;
     const std::string& pattern = state.mnemonicTable[opcode];
     const char placeholder = pattern[position];
-    state.instructionLength = length;
 
     // The operand as "$" and four hex digits: the bytes read, high byte first, or the target of
     // a branch.
-    int bytesRead = ReadOperandBytes(state, length);
-    state.operandValue = state.operandBytes[0];
-    if (bytesRead == 2) state.operandValue += 256 * state.operandBytes[1];
-    if (placeholder == 'L') state.operandValue = BranchTarget(state, length);
+    int bytesRead = ReadOperand(state, placeholder, length);
     state.operandText = "$" + FormatHex(state.operandValue, 4);
 
-    if (placeholder == 'Q' && state.operandValue < 0x100 &&
-        pattern.find("jmp") == std::string::npos && pattern.find("jsr") == std::string::npos) {
+    if (ForcesAbsolute(pattern, placeholder, state.operandValue)) {
         size_t at = std::min(kMnemonicLength, state.workLine.size());
         state.workLine.insert(at, ".w");
         if (at <= position) position += 2;
     }
 
     const int64_t imageLength = state.imageSize - state.skipCount;
-    if (FileOffsetAfterOpcode(state, length) > state.imageSize) {
+    if (IsCutByEndOfFile(state, length)) {
         state.workLine = TruncatedForm(state, opcode, bytesRead);
         if (state.phase == 2) ReportInnerLabels(state, length);
         return;
     }
 
     if (state.phase == 1) {
-        if (state.operandValue < kIoAreaStart || state.operandValue >= kIoAreaEnd) {
-            SetBit(state.referencedMap, state.operandValue);
-        }
+        RecordReference(state);
     } else if (state.phase == 2) {
         if (placeholder != 'N' && IsLabelTarget(state, state.operandValue) &&
             state.operandValue >= state.startAddress &&

@@ -22,3 +22,24 @@ std::string FormatInstruction(RunState& state, uint8_t opcode);
 // Formats the operand whose placeholder stands at the index of workLine, for an instruction of
 // the given length. Only FormatInstruction calls it.
 void FormatOperand(RunState& state, size_t position, uint8_t length);
+
+// ---- The steps of the operand rules that do not depend on the text, shared with the analysis.
+
+// The index of the pattern's placeholder (the first of N, Q, Z, L present), or npos.
+size_t PlaceholderPosition(const std::string& pattern);
+
+// The instruction length that a placeholder stands for.
+uint8_t OperandLength(char placeholder);
+
+// Reads the operand bytes that lie inside the file and works out operandValue (for L the branch
+// target); sets instructionLength. Returns the number of bytes read.
+int ReadOperand(RunState& state, char placeholder, uint8_t length);
+
+// True when an instruction of this length at currentAddress runs past the end of the file.
+bool IsCutByEndOfFile(const RunState& state, uint8_t length);
+
+// Records operandValue as seen in an operand (the hardware registers $D000-$D7FF excepted).
+void RecordReference(RunState& state);
+
+// True when ".w" goes after the mnemonic: a Q operand below $100, except in jmp and jsr.
+bool ForcesAbsolute(const std::string& pattern, char placeholder, int64_t value);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "test_support.h"
 
 namespace {
@@ -178,4 +180,54 @@ TEST(NoteFlowTarget, KnowsTheTenFlowPrefixesInAnyCase) {
     EXPECT_EQ(run->addressInfo[0x0460].isEntry, 0);
     NoteFlowTarget(*run, "bvs $0470,x");
     EXPECT_EQ(run->addressInfo[0x0470].isEntry, 1);
+}
+
+// The passes that skip building instruction texts must decide exactly as the passes that read
+// every text, for any mnemonic file: random tables mixing the usual patterns with odd ones.
+TEST(RunAnalysis, DecidesAsTheTextOfEveryInstructionWould) {
+    const char* pieces[] = {
+        "lda #N",    "lda Q",   "lda Q,x", "sta Z",     "sta Z,y",     "lda (N),y",
+        "lda (N,x)", "jmp Q",   "jsr Q",   "jmp (Q)",   "bne L",       "BEQ L",
+        "Jsr Q",     "nop",     "rts  ",   "jmp $1234", "jsr $0400,x", "bpl $0410 ; x",
+        "q Q",       "lda  Q",  "lda Q1",  "lda $Q",    "ldaQ",        "lda Qa",
+        "x $12 Q",   "bne L,Z", "sta Z,N", "jmp Q$",    "dta N",       "lda.w Q",
+        "bcs  L",    "jmp",     "",        "L",         "lda #$N",     "xy Z z"};
+    std::mt19937 random(3);
+    for (int round = 0; round < 150; ++round) {
+        std::array<std::string, 256> table;
+        for (std::string& pattern : table) {
+            pattern = random() % 4 == 0 ? "" : pieces[random() % (sizeof pieces / sizeof *pieces)];
+        }
+        std::string image(200 + random() % 3000, '\0');
+        for (char& b : image) b = static_cast<char>(random());
+        const int64_t start = std::vector<int64_t>{0, 0x400, 0xF000, 0xFF80, -8}[random() % 5];
+        const uint8_t mnemonicsOff = random() % 5 == 0;
+        const int64_t skip = random() % 4 == 0 ? random() % 16 : 0;
+        const bool extraEntry = random() % 3 == 0;
+
+        TempDir dir;
+        std::array<std::unique_ptr<TestRun>, 2> runs;
+        for (int fast = 0; fast < 2; ++fast) {
+            runs[fast] = std::make_unique<TestRun>();
+            RunState& state = **runs[fast];
+            state.mnemonicTable = table;
+            state.startAddress = start;
+            state.mnemonicsOff = mnemonicsOff;
+            state.skipCount = skip;
+            if (extraEntry) state.addressInfo[(start + 40) & 0xFFFF].isEntry = 1;
+            OpenImage(state, image, "image" + std::to_string(fast) + ".bin");
+            state.passAgain = 1;
+            fast ? RunAnalysis(state) : RunAnalysisByText(state);
+        }
+        RunState& text = **runs[0];
+        RunState& fast = **runs[1];
+        ASSERT_EQ(runs[0]->Console(), runs[1]->Console()) << "round " << round;
+        ASSERT_TRUE(text.referencedMap == fast.referencedMap) << "round " << round;
+        ASSERT_TRUE(text.codeRefMap == fast.codeRefMap) << "round " << round;
+        for (int a = 0; a < 65536; ++a) {
+            ASSERT_EQ(text.addressInfo[a].isCode, fast.addressInfo[a].isCode)
+                << a << " round " << round;
+            ASSERT_EQ(text.addressInfo[a].isEntry, fast.addressInfo[a].isEntry) << a;
+        }
+    }
 }
