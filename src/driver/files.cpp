@@ -1,6 +1,7 @@
 #include "driver/files.h"
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -9,6 +10,7 @@
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
+constexpr size_t kWriteChunk = 64 * 1024;
 
 [[noreturn]] void FailLastIo() {
     FailIo(errno);
@@ -144,6 +146,17 @@ bool TextReader::AtEnd() {
 std::string TextReader::ReadLine() {
     std::string line;
     if (AtEnd()) return line;
+    // Most lines end in LF or CR LF inside the buffer and hold no other CR and no $1A.
+    const char* begin = buffer_.data() + next_;
+    if (const void* lf = std::memchr(begin, '\n', buffer_.size() - next_)) {
+        size_t end = static_cast<const char*>(lf) - begin;
+        size_t length = end > 0 && begin[end - 1] == '\r' ? end - 1 : end;
+        if (!std::memchr(begin, '\r', length) && !std::memchr(begin, 0x1A, length)) {
+            line.assign(begin, length);
+            next_ += end + 1;
+            return line;
+        }
+    }
     bool textEnded = false;  // a $1A in mid-line: the rest of the line is skipped
     for (;;) {
         int c = PeekChar();
@@ -166,7 +179,10 @@ std::string TextReader::ReadLine() {
 // ---- TextWriter ----
 
 TextWriter::~TextWriter() {
-    if (file_) std::fclose(file_);
+    if (!file_) return;
+    // Left open by a failure: keep what was written so far.
+    std::fwrite(pending_.data(), 1, pending_.size(), file_);
+    std::fclose(file_);
 }
 
 void TextWriter::Create(const std::string& name) {
@@ -176,19 +192,30 @@ void TextWriter::Create(const std::string& name) {
 
 void TextWriter::Close() {
     if (!file_) return;
+    Flush();
     std::FILE* f = file_;
     file_ = nullptr;
     if (std::fclose(f) != 0) FailLastIo();
 }
 
+void TextWriter::Flush() {
+    size_t written = std::fwrite(pending_.data(), 1, pending_.size(), file_);
+    bool complete = written == pending_.size();
+    pending_.clear();
+    if (!complete) FailLastIo();
+}
+
 void TextWriter::Write(const std::string& text) {
     if (!file_) FailIo(EBADF);
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) FailLastIo();
+    pending_ += text;
+    if (pending_.size() >= kWriteChunk) Flush();
 }
 
 void TextWriter::WriteLine(const std::string& text) {
-    Write(text);
-    if (std::fwrite("\r\n", 1, 2, file_) != 2) FailLastIo();
+    if (!file_) FailIo(EBADF);
+    pending_ += text;
+    pending_ += "\r\n";
+    if (pending_.size() >= kWriteChunk) Flush();
 }
 
 // ---- erasing ----

@@ -60,7 +60,9 @@ class TextReader {
     bool exhausted_ = true;  // no more data beyond buffer_
 };
 
-// A text file written line by line; every line ends CR LF.
+// A text file written line by line; every line ends CR LF. Text is collected and handed to the
+// file in large pieces; each hand-over is checked. Text is collected and handed to the
+// file in large pieces; each hand-over is checked.
 class TextWriter {
   public:
     TextWriter() = default;
@@ -75,7 +77,10 @@ class TextWriter {
     void WriteLine(const std::string& text);
 
   private:
+    void Flush();  // hands the collected text to the file
+
     std::FILE* file_ = nullptr;
+    std::string pending_;
 };
 
 // Opens the named file for reading, closes it and deletes it; any failure ends the run.
