@@ -122,6 +122,24 @@ TEST(Files, PipesAreRefusedInsteadOfWaitedOn) {
     }
 }
 
+TEST(TextWriter, KeepsEveryLineOfALargeFile) {
+    TempDir dir;
+    TextWriter writer;
+    writer.Create("big");
+    std::string expected;
+    for (int i = 0; i < 50000; ++i) {
+        std::string line = "line " + std::to_string(i);
+        writer.WriteLine(line);
+        expected += line + "\r\n";
+    }
+    writer.Close();
+    EXPECT_EQ(ReadFile("big"), expected);
+    TextReader reader;
+    reader.Open("big");
+    for (int i = 0; i < 50000; ++i) ASSERT_EQ(reader.ReadLine(), "line " + std::to_string(i));
+    EXPECT_TRUE(reader.AtEnd());
+}
+
 TEST(EraseFile, RemovesAFileAndFailsOnAMissingOne) {
     TempDir dir;
     WriteFile("temp", "x");
