@@ -11,20 +11,10 @@ import struct
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'roundtrip'))
+from roundtrip import atari_segments  # noqa: E402
+
 SAMPLES = ['mousedemo', 'tgidemo', 'mandelbrot', 'gunzip65', 'sieve', 'ascii', 'hello']
-
-
-def atari_segments(data):
-    segments, i = [], 0
-    while i + 4 <= len(data):
-        start, = struct.unpack_from('<H', data, i)
-        if start == 0xFFFF:
-            i += 2
-            continue
-        end, = struct.unpack_from('<H', data, i + 2)
-        segments.append((start, data[i + 4:i + 5 + end - start]))
-        i += 5 + end - start
-    return segments
 
 
 def realistic(folder):
