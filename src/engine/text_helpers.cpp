@@ -1,5 +1,6 @@
 #include "engine/text_helpers.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "driver/run_state.h"
@@ -58,18 +59,12 @@ NumberReading ReadNumber(std::string_view text, uint64_t decimalLimit, uint64_t 
 
 std::string FormatHex(int64_t value, int digitCount) {
     uint32_t v = static_cast<uint32_t>(value);
-    char digits[8];
-    size_t first = sizeof digits;
-    while (digitCount > 0 || v != 0) {
-        digits[--first] = hexDigits[v & 0x0F];
-        digits[--first] = hexDigits[(v >> 4) & 0x0F];
-        v >>= 8;
-        digitCount -= 2;
-        if (first == 0) break;  // all four bytes written
-    }
-    // Digit counts above 8 keep their leading zero pairs.
-    std::string text(digitCount > 0 ? static_cast<size_t>(digitCount + 1) / 2 * 2 : 0, '0');
-    return text.append(digits + first, sizeof digits - first);
+    int pairs = 0;  // pairs the value needs
+    for (uint32_t rest = v; rest != 0; rest >>= 8) ++pairs;
+    pairs = std::max(pairs, (digitCount + 1) / 2);
+    std::string text(static_cast<size_t>(pairs) * 2, '0');
+    for (size_t i = text.size(); i > 0 && v != 0; v >>= 4) text[--i] = hexDigits[v & 0x0F];
+    return text;
 }
 
 int64_t ParseNumber(std::string_view text) {

@@ -67,7 +67,7 @@ void HandleDataByte(RunState& state) {
     std::string piece = state.dataStyle == 'A' ? StringDataPiece(state, field, labelled)
                                                : HexDataPiece(state, field, labelled);
     state.currentAddress += 1;
-    QueueLine(state, std::nullopt);
+    QueueMarker(state);
     state.asmFile.Write(piece);
     if (state.dataStyle == 'A' && state.dataColumn > kCharactersPerString - 1) {
         WriteAsmLine(state, "'");
@@ -86,24 +86,42 @@ void WriteHeader(RunState& state, int64_t address) {
     WriteAsmLine(state, kSeparatorComment);
 }
 
-void QueueLine(RunState& state, const std::optional<std::string>& line) {
+namespace {
+
+// Holds the line (or the marker) back; writes the line held before unless the new one repeats it.
+void Queue(RunState& state, const std::string* line) {
     const bool equal =
         line ? !state.pendingIsMarker && *line == state.pendingLine : state.pendingIsMarker;
     if (equal && !(line && line->find("dta") != std::string::npos)) {
         ++state.itemCount;
     } else {
         if (!state.pendingIsMarker) {
-            std::string held = state.pendingLine;
             if (state.itemCount > 0) {
-                held = InsertRepeatPrefix(state, held, ":" + std::to_string(state.itemCount + 1));
+                state.asmFile.WriteLine(InsertRepeatPrefix(
+                    state, state.pendingLine, ":" + std::to_string(state.itemCount + 1)));
+            } else {
+                state.asmFile.WriteLine(state.pendingLine);
             }
-            state.asmFile.WriteLine(held);
         }
         state.itemCount = 0;
     }
-    state.pendingLine = line.value_or("");
+    if (line) {
+        state.pendingLine.assign(*line);
+    } else {
+        state.pendingLine.clear();
+    }
     state.pendingIsMarker = !line;
     state.prevByte = state.currentByte;
+}
+
+}  // namespace
+
+void QueueLine(RunState& state, const std::string& line) {
+    Queue(state, &line);
+}
+
+void QueueMarker(RunState& state) {
+    Queue(state, nullptr);
 }
 
 std::string InsertRepeatPrefix(const RunState& state, const std::string& line,
@@ -139,7 +157,7 @@ void WriteListing(RunState& state) {
         }
     }
     CloseDataLine(state);
-    QueueLine(state, std::nullopt);
+    QueueMarker(state);
     state.sourceFile.Close();
     state.asmFile.Close();
     state.tmpFile.Close();

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 struct RunState;
@@ -19,8 +18,11 @@ void WriteListing(RunState& state);
 void WriteHeader(RunState& state, int64_t address);
 
 // The one-line-delayed writer: holds one line back and merges a run of equal instruction lines.
-// An empty optional is the no-line marker: it flushes the held-back line and is never written.
-void QueueLine(RunState& state, const std::optional<std::string>& line);
+void QueueLine(RunState& state, const std::string& line);
+
+// The no-line marker of the delayed writer: writes the held-back line and is never written
+// itself. Data bytes queue it, so equal lines on both sides of data are not merged.
+void QueueMarker(RunState& state);
 
 // The line with the prefix and a tab put in front of its mnemonic.
 std::string InsertRepeatPrefix(const RunState& state, const std::string& line,

@@ -17,7 +17,7 @@ class QueueTest : public ::testing::Test {
         run->currentByte = static_cast<uint8_t>(opcode);
         QueueLine(*run, line);
     }
-    void Marker() { QueueLine(*run, std::nullopt); }
+    void Marker() { QueueMarker(*run); }
     std::string Written() {
         run->asmFile.Close();
         return ReadFile("listing");
