@@ -62,9 +62,11 @@ std::string FormatHex(int64_t value, int digitCount) {
     int pairs = 0;  // pairs the value needs
     for (uint32_t rest = v; rest != 0; rest >>= 8) ++pairs;
     pairs = std::max(pairs, (digitCount + 1) / 2);
-    std::string text(static_cast<size_t>(pairs) * 2, '0');
-    for (size_t i = text.size(); i > 0 && v != 0; v >>= 4) text[--i] = hexDigits[v & 0x0F];
-    return text;
+    if (pairs > 4)
+        return std::string(static_cast<size_t>(pairs - 4) * 2, '0') + FormatHex(value, 8);
+    char digits[8];
+    for (int i = pairs * 2; i > 0; v >>= 4) digits[--i] = hexDigits[v & 0x0F];
+    return std::string(digits, static_cast<size_t>(pairs) * 2);
 }
 
 int64_t ParseNumber(std::string_view text) {

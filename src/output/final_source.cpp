@@ -106,9 +106,17 @@ void SubstituteInnerLabels(RunState& state, const std::vector<InnerLabel>& entri
     }
 }
 
+// True when the line holds "jmp", "rts" or "jsr" anywhere.
 bool EndsFlow(const std::string& line) {
-    return line.find("jmp") != std::string::npos || line.find("rts") != std::string::npos ||
-           line.find("jsr") != std::string::npos;
+    for (size_t i = 0; i + 3 <= line.size(); ++i) {
+        const char* at = line.data() + i;
+        if ((at[0] == 'j' && at[1] == 'm' && at[2] == 'p') ||
+            (at[0] == 'r' && at[1] == 't' && at[2] == 's') ||
+            (at[0] == 'j' && at[1] == 's' && at[2] == 'r')) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CopyListing(RunState& state, TextReader& listing) {

@@ -5,15 +5,14 @@
 #include "driver/run_state.h"
 
 std::string CutToken(RunState& state, char delimiter) {
-    std::string copy = state.workLine;
-    std::replace(copy.begin(), copy.end(), '\t', ' ');
-    size_t at = copy.find(delimiter);
+    std::string& line = state.workLine;
+    std::replace(line.begin(), line.end(), '\t', ' ');
+    size_t at = line.find(delimiter);
     if (at == std::string::npos) {
-        state.workLine = copy;
         state.workToken.clear();
     } else {
-        state.workToken = copy.substr(0, at);
-        state.workLine = copy.substr(at + 1);
+        state.workToken.assign(line, 0, at);
+        line.erase(0, at + 1);
     }
     return state.workToken;
 }
