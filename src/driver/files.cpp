@@ -143,9 +143,9 @@ bool TextReader::AtEnd() {
     return c < 0 || c == 0x1A;
 }
 
-std::string TextReader::ReadLine() {
-    std::string line;
-    if (AtEnd()) return line;
+void TextReader::ReadLineInto(std::string& line) {
+    line.clear();
+    if (AtEnd()) return;
     // Most lines end in LF or CR LF inside the buffer and hold no other CR and no $1A.
     const char* begin = buffer_.data() + next_;
     if (const void* lf = std::memchr(begin, '\n', buffer_.size() - next_)) {
@@ -156,7 +156,7 @@ std::string TextReader::ReadLine() {
         if (plain == length) {
             line.assign(begin, length);
             next_ += end + 1;
-            return line;
+            return;
         }
     }
     bool textEnded = false;  // a $1A in mid-line: the rest of the line is skipped
@@ -175,6 +175,11 @@ std::string TextReader::ReadLine() {
         if (c == 0x1A) textEnded = true;
         if (!textEnded) line.push_back(static_cast<char>(c));
     }
+}
+
+std::string TextReader::ReadLine() {
+    std::string line;
+    ReadLineInto(line);
     return line;
 }
 

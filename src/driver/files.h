@@ -49,6 +49,7 @@ class TextReader {
     void Close();
     bool AtEnd();
     std::string ReadLine();
+    void ReadLineInto(std::string& line);  // the same, reusing the line's storage
 
   private:
     int PeekChar();  // next byte, or -1 at the end of the data

@@ -40,8 +40,8 @@ void MeasureNames(RunState& state) {
     TextReader labels;
     labels.Open(kLabelFileName);
     while (!labels.AtEnd()) {
-        state.rawLine = labels.ReadLine();
-        state.workLine = state.rawLine.substr(0, state.rawLine.find(';'));
+        labels.ReadLineInto(state.rawLine);
+        state.workLine.assign(state.rawLine, 0, state.rawLine.find(';'));
         if (state.workLine.find('$') == std::string::npos) continue;
         if (state.workLine.find('+') != std::string::npos) continue;
         state.nameWidth = std::max(state.nameWidth, CutName(state).size());
@@ -125,7 +125,7 @@ void CopyListing(RunState& state, TextReader& listing) {
     while (!listing.AtEnd()) {
         // Past the end of the listing the reader gives empty lines, which fill the last block.
         for (state.blockLineCount = 0; state.blockLineCount < kBlockLineCount;) {
-            state.blockLines[state.blockLineCount++] = listing.ReadLine();
+            listing.ReadLineInto(state.blockLines[state.blockLineCount++]);
         }
         SubstituteInnerLabels(state, entries, byKey);
         for (int i = 0; i < state.blockLineCount; ++i) {
@@ -142,9 +142,9 @@ void WriteEquates(RunState& state) {
     TextReader labels;
     labels.Open(kLabelFileName);
     while (!labels.AtEnd()) {
-        state.rawLine = labels.ReadLine();
+        labels.ReadLineInto(state.rawLine);
         if (state.rawLine.empty() || IsCommentLine(state.rawLine)) continue;
-        state.workLine = state.rawLine;
+        state.workLine.assign(state.rawLine);
         if (state.workLine.find('$') == std::string::npos) continue;
         if (state.workLine.find('+') != std::string::npos) continue;
         state.workToken = CutName(state);

@@ -1,6 +1,7 @@
 #include "reference/label_file.h"
 
 #include <cctype>
+#include <string_view>
 
 #include "driver/files.h"
 #include "driver/run_state.h"
@@ -11,11 +12,10 @@ namespace {
 
 constexpr size_t kKeyDigits = 4;
 
-std::string UpperCase(std::string text) {
+void UpperCase(std::string& text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
-    return text;
 }
 
 bool IsUpperHexDigit(char c) {
@@ -25,16 +25,16 @@ bool IsUpperHexDigit(char c) {
 // Every key ("$" and four hex digits) that the upper-case line holds, by its value; the first
 // line to hold a key owns it.
 void IndexLine(RunState& state, const std::string& upperLine) {
-    std::string name = upperLine.substr(0, upperLine.find(' '));
-    for (size_t at = upperLine.find('$'); at != std::string::npos;
-         at = upperLine.find('$', at + 1)) {
-        if (at + kKeyDigits >= upperLine.size()) break;
+    const std::string_view line(upperLine);
+    for (size_t at = line.find('$'); at != std::string::npos; at = line.find('$', at + 1)) {
+        if (at + kKeyDigits >= line.size()) break;
         bool isKey = true;
-        for (size_t i = 1; i <= kKeyDigits; ++i)
-            isKey = isKey && IsUpperHexDigit(upperLine[at + i]);
+        for (size_t i = 1; i <= kKeyDigits; ++i) isKey = isKey && IsUpperHexDigit(line[at + i]);
         if (!isKey) continue;
-        auto key = static_cast<uint16_t>(ParseNumber(upperLine.substr(at, kKeyDigits + 1)));
-        state.namesIndex.emplace(key, name);
+        auto key = static_cast<uint16_t>(ParseNumber(line.substr(at, kKeyDigits + 1)));
+        if (state.namesIndex.count(key) == 0) {
+            state.namesIndex.emplace(key, std::string(line.substr(0, line.find(' '))));
+        }
     }
 }
 
@@ -47,12 +47,14 @@ void LoadLabelNames(RunState& state) {
     TextReader reader;
     reader.Open(kLabelFileName);
     while (!reader.AtEnd()) {
-        std::string line = reader.ReadLine();
-        state.workLine = line.substr(0, line.find(';'));
+        reader.ReadLineInto(state.rawLine);
+        state.workLine.assign(state.rawLine, 0, state.rawLine.find(';'));
         if (state.workLine.find('$') == std::string::npos) continue;
         std::string name = CutToken(state, '$');
         TrimTrailingBlanks(name);
-        names.WriteLine(name + " $" + state.workLine);
+        names.Write(name);
+        names.Write(" $");
+        names.WriteLine(state.workLine);
         SetBit(state.namedAddresses, ParseNumber32("$" + state.workLine.substr(0, kKeyDigits)));
     }
     reader.Close();
@@ -63,7 +65,12 @@ void LoadNamesIndex(RunState& state) {
     state.namesIndex.clear();
     TextReader reader;
     reader.Open(kNamesFileName);
-    while (!reader.AtEnd()) IndexLine(state, UpperCase(reader.ReadLine()));
+    std::string line;
+    while (!reader.AtEnd()) {
+        reader.ReadLineInto(line);
+        UpperCase(line);
+        IndexLine(state, line);
+    }
     reader.Close();
     state.namesIndexLoaded = true;
 }

@@ -14,7 +14,7 @@ void LoadMnemonics(RunState& state) {
 
 void LoadMnemonicsFrom(RunState& state, TextReader& reader) {
     while (!reader.AtEnd()) {
-        state.workLine = reader.ReadLine();
+        reader.ReadLineInto(state.workLine);
         if (state.workLine.find('$') == std::string::npos) continue;
         if (state.workLine.find(';') != std::string::npos) continue;
         uint8_t opcode = static_cast<uint8_t>(ParseNumber32(CutToken(state, ',')) & 0xFF);
