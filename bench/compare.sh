@@ -35,7 +35,9 @@ while read -r name start options; do
     "$quoted" "da65 -i $name.info" >/dev/null 2>&1
   v=$(median "$name.json" 0)
   d=$(median "$name.json" 1)
-  passes=$("$velkor" "${args[@]}" | tr -d '\r' | { grep '^Pass ' || echo 'Pass --'; } | sed 's/^Pass //' | awk '{print length($0) - 2}')
+  progress=$("$velkor" "${args[@]}" | tr -d '\r' | grep '^Pass ' || true)
+  passes="none (data blocks)"
+  [ -n "$progress" ] && passes=$(( ${#progress} - 7 ))  # "Pass " and a dot per pass, then two
   printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$name" "${args[*]:1}" "$v" "$d" \
     "$(python3 -c "print('%.2f' % ($v / $d))")" "$passes" \
     "$(peak "$velkor" "${args[@]}")" "$(peak da65 -i "$name.info")"
