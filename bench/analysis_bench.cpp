@@ -70,9 +70,19 @@ void RunAnalysisOn(benchmark::State& bench, const std::string& kind) {
     TextReader reader;
     reader.Open(std::string(VELKOR_DATA_DIR) + "/mnemo.qvt");
     LoadMnemonicsFrom(*table, reader);
-    std::string image = kind == "code"     ? CodeImage(*table)
-                        : kind == "random" ? RandomImage()
-                                           : std::string(kImageSize, '\x02');
+    std::string image;
+    if (kind == "real") {
+        const char* path = std::getenv("VELKOR_BENCH_IMAGE");
+        if (!path) return bench.SkipWithError("VELKOR_BENCH_IMAGE names no image");
+        std::FILE* in = std::fopen(path, "rb");
+        if (!in) return bench.SkipWithError("VELKOR_BENCH_IMAGE cannot be read");
+        for (int c; (c = std::fgetc(in)) != EOF;) image.push_back(static_cast<char>(c));
+        std::fclose(in);
+    } else {
+        image = kind == "code"     ? CodeImage(*table)
+                : kind == "random" ? RandomImage()
+                                   : std::string(kImageSize, '\x02');
+    }
     TextWriter writer;
     writer.Create(imageName);
     writer.Write(image);
