@@ -11,9 +11,12 @@
 //   copy NAME: PATH            an input file copied from the project (data/mnemo.qvt)
 //   dir: NAME                  an input folder
 //   fifo: NAME                 a named pipe (nothing ever writes to it)
+//   unreadable: NAME           an input file without any permission (skipped as root, where
+//                              permissions do not bind)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -34,6 +37,7 @@ struct Case {
     std::map<std::string, std::string> inputs;
     std::set<std::string> dirs;
     std::set<std::string> fifos;
+    std::set<std::string> unreadable;
 };
 
 std::string Trim(const std::string& text) {
@@ -62,6 +66,8 @@ Case ReadCase(const fs::path& folder) {
             c.dirs.insert(Trim(value));
         else if (word == "fifo")
             c.fifos.insert(Trim(value));
+        else if (word == "unreadable")
+            c.unreadable.insert(Trim(value));
         else if (word == "text")
             c.inputs[name] += (value.empty() ? value : value.substr(1)) + "\r\n";
         else if (word == "copy")
@@ -115,10 +121,12 @@ TEST_P(EndToEnd, WritesExactlyTheExpectedFilesAndConsole) {
     TempDir work;
     for (const std::string& d : c.dirs) fs::create_directories(d);
     for (const std::string& f : c.fifos) ASSERT_EQ(mkfifo(f.c_str(), 0644), 0);
+    if (!c.unreadable.empty() && geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     for (const auto& [name, bytes] : c.inputs) {
         if (fs::path(name).has_parent_path()) fs::create_directories(fs::path(name).parent_path());
         WriteFile(name, bytes);
     }
+    for (const std::string& f : c.unreadable) ASSERT_EQ(chmod(f.c_str(), 0), 0);
     std::string command = std::string(VELKOR_BINARY);
     std::istringstream words(c.args);
     for (std::string word; words >> word;) command += " '" + word + "'";
@@ -133,6 +141,7 @@ TEST_P(EndToEnd, WritesExactlyTheExpectedFilesAndConsole) {
 
     std::map<std::string, std::string> expected = FilesBelow(folder / "expect");
     for (const auto& [name, bytes] : c.inputs) expected.emplace(name, bytes);  // inputs unchanged
+    for (const std::string& f : c.unreadable) chmod(f.c_str(), 0644);
     std::map<std::string, std::string> actual = FilesBelow(work.path());
     for (const auto& [name, bytes] : expected) {
         auto found = actual.find(name);
