@@ -35,7 +35,8 @@ TEST(Usage, HasTwelveLinesWithTabsBetweenOptionAndText) {
     ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[0], "Syntax: VELKOR source [options]");
     EXPECT_EQ(lines[4], "-a$xxxx\t\taddress of disasembled memory block (default $0400)");
-    for (const std::string& line : lines) EXPECT_EQ(line.find(' ', line.size() - 1), std::string::npos);
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.find(' ', line.size() - 1), std::string::npos);
 }
 
 TEST(Usage, ManualPageGivesEveryOptionAsTheUsageTextDoes) {
