@@ -104,10 +104,12 @@ bool IsCutByEndOfFile(const RunState& state, uint8_t length) {
     return FileOffsetAfterOpcode(state, length) > state.imageSize;
 }
 
+bool IsRecordedValue(int64_t value) {
+    return value < kIoAreaStart || value >= kIoAreaEnd;
+}
+
 void RecordReference(RunState& state) {
-    if (state.operandValue < kIoAreaStart || state.operandValue >= kIoAreaEnd) {
-        SetBit(state.referencedMap, state.operandValue);
-    }
+    if (IsRecordedValue(state.operandValue)) SetBit(state.referencedMap, state.operandValue);
 }
 
 bool ForcesAbsolute(const std::string& pattern, char placeholder, int64_t value) {

@@ -40,6 +40,7 @@ bool IsCutByEndOfFile(const RunState& state, uint8_t length);
 
 // Records operandValue as seen in an operand (the hardware registers $D000-$D7FF excepted).
 void RecordReference(RunState& state);
+bool IsRecordedValue(int64_t value);
 
 // True when ".w" goes after the mnemonic: a Q operand below $100, except in jmp and jsr.
 bool ForcesAbsolute(const std::string& pattern, char placeholder, int64_t value);

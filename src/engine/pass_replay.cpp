@@ -1,0 +1,530 @@
+#include "engine/pass_replay.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "driver/console.h"
+#include "driver/run_state.h"
+
+// How a pass is replayed.
+//
+// A pass is a walk of steps at rising addresses: an undefined opcode (data up to the next entry
+// point), an accepted instruction, or a rejected one. Which of these happens at an address depends
+// on the code/data state of the instruction's bytes and of the byte before it, on the entry points
+// among them and, for an undefined opcode, on where the next entry point lies. What an instruction
+// at an address decodes to never changes, so it is worked out once (StepFacts).
+//
+// The steps of the last pass are kept (the trace). A step of the new pass at the same address sees
+// the same as it saw in the last pass unless one of the cells it reads is "changed": its code/data
+// state differs between the last two passes' results or has been rewritten in this pass, or it is an
+// entry point that the last pass did not start with. Steps that read no changed cell repeat
+// themselves, and so do their writes; the walk steps over them to the next step that must be decided.
+// The cells they would write already hold what they would write, because the last pass wrote the
+// same, and a stretch an undefined opcode marks as data stays data until the walk leaves it.
+//
+// Operand references cannot be left in place that way: a bit of referencedMap ends as the last pass
+// that wrote it left it, and within a pass the last write wins. They are therefore worked out from
+// the trace at the end of each pass, for the addresses whose writers may have changed: each address
+// has a fixed list of the instructions that can write its bit.
+
+namespace {
+
+constexpr int64_t kNone = INT64_C(1) << 40;  // "no such address", beyond any real one
+constexpr int64_t kLastMarkable = 0xFFFE;      // an undefined opcode never marks $FFFF
+constexpr int kWords = kAddressCount / 64;
+
+constexpr int kSummaryWords = kWords / 64;
+
+// The first set bit at or after bit from of a set given as words and summary, or -1.
+template <size_t N, typename WordAt>
+int64_t NextSetBit(int64_t from, const std::array<uint64_t, N>& summary, WordAt wordAt) {
+    from = std::max<int64_t>(from, 0);
+    for (int64_t i = from >> 6; i < int64_t{N} * 64;) {
+        uint64_t marks = summary[i >> 6] & (~uint64_t{0} << (i & 63));
+        if (marks == 0) {
+            i = ((i >> 6) + 1) << 6;
+            continue;
+        }
+        i = ((i >> 6) << 6) + __builtin_ctzll(marks);
+        uint64_t word = wordAt(static_cast<int>(i));
+        if (i == from >> 6) word &= ~uint64_t{0} << (from & 63);
+        if (word != 0) return (i << 6) + __builtin_ctzll(word);
+        ++i;
+    }
+    return -1;
+}
+
+// One bit per address, lowest address in the lowest bit of a word, with one summary bit per word
+// that is not zero, for finding the next or last set bit without looking at every word.
+struct AddressBits {
+    std::array<uint64_t, kWords> words{};
+    std::array<uint64_t, kSummaryWords> summary{};
+
+    bool Test(int64_t a) const {
+        return InAddressSpace(a) && ((words[a >> 6] >> (a & 63)) & 1) != 0;
+    }
+    void Set(int64_t a) {
+        if (!InAddressSpace(a)) return;
+        words[a >> 6] |= uint64_t{1} << (a & 63);
+        summary[a >> 12] |= uint64_t{1} << ((a >> 6) & 63);
+    }
+    void Clear(int64_t a) {
+        if (!InAddressSpace(a)) return;
+        words[a >> 6] &= ~(uint64_t{1} << (a & 63));
+        Resummarize(static_cast<int>(a >> 6));
+    }
+    // Clears [from, to), both within the address space; calls changed(address) for each word
+    // that held a set bit there.
+    template <typename Changed>
+    void ClearRange(int64_t from, int64_t to, Changed changed) {
+        // Only the words that hold a set bit are looked at.
+        for (int64_t a = NextSetBit(from, summary, [&](int i) { return words[i]; });
+             a >= 0 && a < to;
+             a = NextSetBit((a | 63) + 1, summary, [&](int i) { return words[i]; })) {
+            const int i = static_cast<int>(a >> 6);
+            const int64_t wordEnd = std::min<int64_t>(to, (int64_t{i} + 1) << 6);
+            const int low = static_cast<int>(a & 63);
+            const int count = static_cast<int>(wordEnd - a);
+            const uint64_t mask =
+                count == 64 ? ~uint64_t{0} : ((uint64_t{1} << count) - 1) << low;
+            words[i] &= ~mask;
+            Resummarize(i);
+            changed(a);
+        }
+    }
+    void CopyWord(const AddressBits& from, int i) {
+        words[i] = from.words[i];
+        Resummarize(i);
+    }
+    void Resummarize(int i) {
+        const uint64_t bit = uint64_t{1} << (i & 63);
+        summary[i >> 6] = words[i] != 0 ? summary[i >> 6] | bit : summary[i >> 6] & ~bit;
+    }
+};
+
+// The first address at or after from in the set, or kNone.
+int64_t NextSet(const AddressBits& bits, int64_t from) {
+    if (from > kLastAddress) return kNone;
+    const int64_t found =
+        NextSetBit(from, bits.summary, [&](int i) { return bits.words[i]; });
+    return found < 0 ? kNone : found;
+}
+
+// The last address in [floor, before) in the set, or -1.
+int64_t PreviousSet(const AddressBits& bits, int64_t before, int64_t floor) {
+    before = std::min<int64_t>(before, kAddressCount);
+    floor = std::max<int64_t>(floor, 0);
+    if (before <= floor) return -1;
+    const int64_t last = before - 1;
+    for (int64_t i = last >> 6; i >= floor >> 6;) {
+        const uint64_t marks = bits.summary[i >> 6] & (~uint64_t{0} >> (63 - (i & 63)));
+        if (marks == 0) {
+            i = ((i >> 6) << 6) - 1;
+            continue;
+        }
+        i = ((i >> 6) << 6) + 63 - __builtin_clzll(marks);
+        uint64_t word = bits.words[i];
+        if (i == last >> 6) word &= ~uint64_t{0} >> (63 - (last & 63));
+        if (word != 0) {
+            const int64_t found = (i << 6) + 63 - __builtin_clzll(word);
+            return found >= floor ? found : -1;
+        }
+        --i;
+    }
+    return -1;
+}
+
+// A set of word indexes of an AddressBits, in the same summary form, with a list for clearing.
+struct WordMarks {
+    std::array<uint64_t, kSummaryWords> bits{};
+    std::vector<uint16_t> list;
+
+    void Mark(int64_t address) {
+        const int i = static_cast<int>(address >> 6);
+        uint64_t& group = bits[i >> 6];
+        const uint64_t bit = uint64_t{1} << (i & 63);
+        if (group & bit) return;
+        group |= bit;
+        list.push_back(static_cast<uint16_t>(i));
+    }
+    void Reset() {
+        for (uint16_t i : list) bits[i >> 6] = 0;
+        list.clear();
+    }
+};
+
+// What the instruction at one address is, whenever a pass decodes it.
+struct StepFacts {
+    enum Flag : uint8_t {
+        Undefined = 1,
+        HasOperand = 2,    // its text has an operand number
+        Flow = 4,          // a followed jump or branch
+        Recorded = 8,      // decoding it records its operand value
+        EndsPass = 16,     // rejecting it ends the pass
+        AlwaysDecide = 32  // a jump whose target is not its operand number: never stepped over
+    };
+    uint8_t flags = 0;
+    uint8_t length = 1;
+    int32_t operand = -1;  // -1: outside the address space (touches no table)
+    int32_t target = -1;
+    int32_t recordedValue = -1;
+
+    bool Has(Flag flag) const { return (flags & flag) != 0; }
+};
+
+int32_t AddressOrNone(int64_t value) {
+    return InAddressSpace(value) ? static_cast<int32_t>(value) : -1;
+}
+
+class Replay {
+  public:
+    Replay(RunState& state, const OpcodeShapes& shapes)
+        : state_(state),
+          first_(state.startAddress),
+          end_(state.startAddress + std::max<int64_t>(0, state.imageSize - state.skipCount)) {
+        for (int64_t a = 0; a < kAddressCount; ++a) {
+            if (state.addressInfo[a].isCode) code_.Set(a);
+            if (state.addressInfo[a].isEntry) entry_.Set(a);
+        }
+        codeBefore_ = code_;
+        codeTwoBefore_ = code_;
+        entryAtStart_ = entry_;
+        entryBefore_ = entry_;
+        codeRefPass_.assign(kAddressCount, 0);
+        codeRefStep_.assign(kAddressCount, 0);
+        DecodeImage(shapes);
+        IndexWriters();
+    }
+
+    void RunPasses() {
+        while (state_.passAgain == 1) RunPass();
+        state_.sourceFile.Close();
+        for (int64_t a = 0; a < kAddressCount; ++a) {
+            state_.addressInfo[a].isCode = code_.Test(a) ? 1 : 0;
+            state_.addressInfo[a].isEntry = entry_.Test(a) ? 1 : 0;
+        }
+    }
+
+  private:
+    const StepFacts& FactsAt(int64_t a) const { return facts_[static_cast<size_t>(a - first_)]; }
+
+    void DecodeImage(const OpcodeShapes& shapes) {
+        facts_.resize(static_cast<size_t>(end_ - first_));
+        for (int64_t a = first_; a < end_; ++a) {
+            state_.sourceFile.Seek(state_.skipCount + (a - first_));
+            state_.currentByte = state_.sourceFile.ReadByte();
+            state_.currentAddress = a;
+            StepFacts& f = facts_[static_cast<size_t>(a - first_)];
+            if (state_.mnemonicTable[state_.currentByte].empty()) {
+                f.flags = StepFacts::Undefined;
+                continue;
+            }
+            const Decoded d = DecodeStep(state_, &shapes);
+            f.length = static_cast<uint8_t>(d.length);
+            if (d.hasOperand) {
+                f.flags |= StepFacts::HasOperand;
+                f.operand = AddressOrNone(d.operand);
+            }
+            if (d.isFlow) {
+                f.flags |= StepFacts::Flow;
+                f.target = AddressOrNone(d.target);
+                if (!d.hasOperand || d.operand != d.target) {
+                    f.flags |= StepFacts::AlwaysDecide;
+                    alwaysDecide_.Set(a);
+                }
+            }
+            if (d.recorded) {
+                f.flags |= StepFacts::Recorded;
+                f.recordedValue = AddressOrNone(d.recordedValue);
+            }
+            if (state_.sourceFile.Position() + d.length >= state_.imageSize) {
+                f.flags |= StepFacts::EndsPass;
+            }
+        }
+    }
+
+    // The referencedMap bits an instruction can write: its recorded value, its operand number,
+    // and its own address (a rejected instruction with an operand number clears it).
+    template <typename Visit>
+    void ForEachWrittenBit(int64_t a, Visit visit) const {
+        const StepFacts& f = FactsAt(a);
+        const int32_t own = f.Has(StepFacts::HasOperand) ? static_cast<int32_t>(a) : -1;
+        const int32_t recorded = f.Has(StepFacts::Recorded) ? f.recordedValue : -1;
+        const int32_t operand = f.Has(StepFacts::HasOperand) ? f.operand : -1;
+        if (recorded >= 0) visit(recorded);
+        if (operand >= 0 && operand != recorded) visit(operand);
+        if (own >= 0 && own != recorded && own != operand) visit(own);
+    }
+
+    // For every address, the instructions that can write its bit, by rising address.
+    void IndexWriters() {
+        writerStart_.assign(kAddressCount + 1, 0);
+        for (int64_t a = first_; a < end_; ++a) {
+            ForEachWrittenBit(a, [&](int32_t bit) { ++writerStart_[bit + 1]; });
+        }
+        for (int64_t i = 0; i < kAddressCount; ++i) writerStart_[i + 1] += writerStart_[i];
+        writers_.resize(writerStart_[kAddressCount]);
+        std::vector<uint32_t> next(writerStart_.begin(), writerStart_.end() - 1);
+        for (int64_t a = first_; a < end_; ++a) {
+            ForEachWrittenBit(a, [&](int32_t bit) { writers_[next[bit]++] = static_cast<uint16_t>(a); });
+        }
+    }
+
+    void RunPass() {
+        ++pass_;
+        state_.phase = 1;
+        state_.currentAddress = first_;
+        state_.dataColumn = 0;
+        AddEntry(first_);
+        state_.passAgain = 0;
+        markedEnd_ = -1;
+
+        int64_t a = first_;
+        bool ended = false;
+        while (a < end_) {
+            if (haveTrace_ && a != lastStep_ && steps_.Test(a)) {
+                const int64_t next = NextStepToDecide(a);
+                if (next > a) {
+                    a = next;
+                    continue;
+                }
+            }
+            if (!Decide(a)) {
+                ended = true;
+                break;
+            }
+        }
+        if (ended) {
+            for (int64_t s = NextSet(steps_, a + 1); s < end_; s = NextSet(steps_, s + 1)) Retire(s);
+            lastStep_ = a;
+        } else {
+            lastStep_ = PreviousSet(steps_, end_, first_);
+        }
+        state_.currentAddress = a;
+
+        SettleReferences();
+        // The snapshots move on by one pass; they differ only in the words the passes wrote.
+        for (uint16_t i : codeWordsLastPass_.list) codeTwoBefore_.CopyWord(codeBefore_, i);
+        for (uint16_t i : codeWordsThisPass_.list) codeBefore_.CopyWord(code_, i);
+        for (uint16_t i : entryWordsLastPass_.list) entryBefore_.CopyWord(entryAtStart_, i);
+        for (uint16_t i : entryWordsThisPass_.list) entryAtStart_.CopyWord(entry_, i);
+        std::swap(codeWordsLastPass_, codeWordsThisPass_);
+        codeWordsThisPass_.Reset();
+        std::swap(entryWordsLastPass_, entryWordsThisPass_);
+        entryWordsThisPass_.Reset();
+        codeRefsLastPass_.swap(codeRefsThisPass_);
+        codeRefsThisPass_.clear();
+        haveTrace_ = true;
+        ConsoleWrite(state_, ".");
+    }
+
+    // The step at a (a step of the last pass that repeats itself) and the ones after it that are
+    // sure to repeat themselves are stepped over; returns the step that must be decided next.
+    int64_t NextStepToDecide(int64_t a) const {
+        const int64_t changedCode = Changed(
+            a - 1, codeWordsThisPass_, codeWordsLastPass_, [&](int i) {
+                return (codeBefore_.words[i] ^ codeTwoBefore_.words[i]) |
+                       (code_.words[i] ^ codeBefore_.words[i]);
+            });
+        const int64_t newEntry = Changed(a, entryWordsThisPass_, entryWordsLastPass_, [&](int i) {
+            return entry_.words[i] & ~entryBefore_.words[i];
+        });
+        // An instruction reads its own bytes (at most three) and the byte before them. An
+        // undefined opcode reads the entry points up to the next one, but needs no check: entry
+        // points only grow, so it now marks no further than in the last pass, and what it marked
+        // then is data still (nothing after it in that pass could accept an instruction there).
+        int64_t limit = std::min(changedCode, newEntry) - 2;
+        limit = std::min(limit, NextSet(alwaysDecide_, a));
+        if (limit <= a) return a;
+        if (limit > lastStep_) return lastStep_;
+        return NextSet(steps_, limit);
+    }
+
+    // Applies the byte rule at a; moves a on, or returns false when the pass ends at a.
+    bool Decide(int64_t& a) {
+        const StepFacts& f = FactsAt(a);
+        if (f.Has(StepFacts::Undefined)) {
+            Record(a, false);
+            MarkDataForward(a);
+            a += 1;
+            return true;
+        }
+        const int length = f.length;
+        const bool firstClass = code_.Test(a);
+        bool accept = entry_.Test(a) || code_.Test(a - 1);
+        for (int i = 0; i < length; ++i) accept = accept && code_.Test(a + i) == firstClass;
+        for (int i = 1; i < length; ++i) accept = accept && !entry_.Test(a + i);
+        if (!accept) {
+            Record(a, false);
+            if (f.Has(StepFacts::EndsPass)) return false;
+            ClearCode(a);
+            a += 1;
+            return true;
+        }
+        if (f.Has(StepFacts::Flow) && f.target >= 0) {
+            AddEntry(f.target);
+            if (!TestBit(state_.codeRefMap, f.target) && f.target < a && !code_.Test(f.target)) {
+                state_.passAgain = 1;
+            }
+        }
+        for (int i = 0; i < length; ++i) SetCode(a + i);
+        if (f.Has(StepFacts::HasOperand) && f.operand >= 0 &&
+            !TestBit(state_.codeRefMap, f.operand)) {
+            SetBit(state_.codeRefMap, f.operand);
+            codeRefPass_[f.operand] = pass_;
+            codeRefStep_[f.operand] = static_cast<uint16_t>(a);
+            codeRefsThisPass_.push_back(static_cast<uint16_t>(f.operand));
+        }
+        Record(a, true);
+        for (int i = 1; i < length && a + i < end_; ++i) Retire(a + i);
+        a += length;
+        return true;
+    }
+
+    void MarkDataForward(int64_t a) {
+        if (a < markedEnd_) return;
+        const int64_t end = a > kLastMarkable ? a : std::min(NextSet(entry_, a), kLastMarkable + 1);
+        code_.ClearRange(a, end, [&](int64_t w) { codeWordsThisPass_.Mark(w); });
+        markedEnd_ = end;
+    }
+
+    // The writes of the walk, noting the words they touch.
+    void SetCode(int64_t a) {
+        if (!InAddressSpace(a) || code_.Test(a)) return;
+        code_.Set(a);
+        codeWordsThisPass_.Mark(a);
+    }
+    void ClearCode(int64_t a) {
+        if (!code_.Test(a)) return;
+        code_.Clear(a);
+        codeWordsThisPass_.Mark(a);
+    }
+    void AddEntry(int64_t a) {
+        if (!InAddressSpace(a) || entry_.Test(a)) return;
+        entry_.Set(a);
+        entryWordsThisPass_.Mark(a);
+    }
+
+    // The first address at or after from whose bit is set in the words that wordAt gives, looking
+    // only at the words that the last pass or this one wrote; kNone if there is none.
+    template <typename WordAt>
+    static int64_t Changed(int64_t from, const WordMarks& thisPass, const WordMarks& lastPass,
+                           WordAt wordAt) {
+        std::array<uint64_t, kSummaryWords> written;
+        for (int i = 0; i < kSummaryWords; ++i) written[i] = thisPass.bits[i] | lastPass.bits[i];
+        const int64_t found = NextSetBit(from, written, wordAt);
+        return found < 0 ? kNone : found;
+    }
+
+    // The trace: a step decided at a, or a step of the last pass that this one does not take.
+    void Record(int64_t a, bool accepted) {
+        if (!steps_.Test(a) || accepted_.Test(a) != accepted) Touch(a);
+        steps_.Set(a);
+        if (accepted) {
+            accepted_.Set(a);
+        } else {
+            accepted_.Clear(a);
+        }
+    }
+    void Retire(int64_t a) {
+        if (!steps_.Test(a)) return;
+        Touch(a);
+        steps_.Clear(a);
+        accepted_.Clear(a);
+    }
+    void Touch(int64_t a) {
+        ForEachWrittenBit(a, [&](int32_t bit) {
+            if (touched_.Test(bit)) return;
+            touched_.Set(bit);
+            touchedList_.push_back(static_cast<uint16_t>(bit));
+        });
+    }
+
+    // Brings referencedMap to what the passes so far leave in it, for every bit whose writers in
+    // this pass may differ from those of the last.
+    void SettleReferences() {
+        for (uint16_t bit : touchedList_) {
+            Settle(bit);
+            touched_.Clear(bit);
+        }
+        touchedList_.clear();
+        // A new codeRefMap bit changes whether rejected instructions clear the referencedMap bit.
+        for (uint16_t bit : codeRefsThisPass_) Settle(bit);
+        for (uint16_t bit : codeRefsLastPass_) Settle(bit);
+    }
+
+    void Settle(int64_t bit) {
+        // The writers in falling address order; within one, the writes in reverse order.
+        for (uint32_t i = writerStart_[bit + 1]; i-- > writerStart_[bit];) {
+            const int64_t s = writers_[i];
+            if (!steps_.Test(s)) continue;
+            const StepFacts& f = FactsAt(s);
+            if (!accepted_.Test(s) && f.Has(StepFacts::HasOperand)) {
+                if (s == bit || (f.operand == bit && ClearsUnnamed(bit, s))) {
+                    ClearBit(state_.referencedMap, bit);
+                    return;
+                }
+            }
+            if (f.Has(StepFacts::Recorded) && f.recordedValue == bit) {
+                SetBit(state_.referencedMap, bit);
+                return;
+            }
+        }
+        // No instruction of this pass writes the bit: it keeps what earlier passes left.
+    }
+
+    // Whether a rejected instruction at s clears the bit: not once an accepted instruction (in an
+    // earlier pass, or earlier in this one) has named it.
+    bool ClearsUnnamed(int64_t bit, int64_t s) const {
+        if (!TestBit(state_.codeRefMap, bit)) return true;
+        return codeRefPass_[bit] == pass_ && s < codeRefStep_[bit];
+    }
+
+    RunState& state_;
+    const int64_t first_;  // the image's addresses: [first_, end_)
+    const int64_t end_;
+    std::vector<StepFacts> facts_;
+    std::vector<uint32_t> writerStart_;
+    std::vector<uint16_t> writers_;
+    AddressBits alwaysDecide_;
+
+    AddressBits code_;           // isCode, as the walk goes
+    AddressBits entry_;          // isEntry, as the walk goes
+    AddressBits codeBefore_;     // isCode as the last pass left it
+    AddressBits codeTwoBefore_;  // ... and as the pass before it left it
+    AddressBits entryAtStart_;   // entry points as this pass started
+    AddressBits entryBefore_;    // ... and as the last pass started
+    WordMarks codeWordsThisPass_;  // the words of code_ that this pass wrote
+    WordMarks codeWordsLastPass_;  // ... and the last pass
+    WordMarks entryWordsThisPass_;
+    WordMarks entryWordsLastPass_;
+
+    AddressBits steps_;     // the trace: where a step starts
+    AddressBits accepted_;  // ... and whether it was accepted
+    AddressBits touched_;
+    std::vector<uint16_t> touchedList_;
+
+    std::vector<uint32_t> codeRefPass_;  // the pass that set a codeRefMap bit (0: before them)
+    std::vector<uint16_t> codeRefStep_;  // ... and the instruction that set it
+    std::vector<uint16_t> codeRefsThisPass_;
+    std::vector<uint16_t> codeRefsLastPass_;
+
+    uint32_t pass_ = 0;
+    bool haveTrace_ = false;
+    int64_t lastStep_ = -1;
+    int64_t markedEnd_ = -1;
+};
+
+}  // namespace
+
+bool CanReplayPasses(const RunState& state) {
+    const int64_t length = std::max<int64_t>(0, state.imageSize - state.skipCount);
+    return state.startAddress >= 0 && state.startAddress + length <= kAddressCount;
+}
+
+void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes) {
+    auto replay = std::make_unique<Replay>(state, shapes);
+    replay->RunPasses();
+}

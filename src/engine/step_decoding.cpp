@@ -1,0 +1,138 @@
+#include "engine/step_decoding.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+#include "driver/run_state.h"
+#include "engine/analysis.h"
+#include "engine/instruction_format.h"
+#include "engine/text_helpers.h"
+
+namespace {
+
+// The followed instructions: these mnemonics (any case), one blank, then "$" and the target.
+constexpr const char* kFlowMnemonics[] = {"JSR", "JMP", "BPL", "BMI", "BNE",
+                                          "BCS", "BCC", "BVC", "BVS", "BEQ"};
+constexpr size_t kFlowPrefixLength = 5;
+
+Decoded FactsOfText(const std::string& text, int length) {
+    Decoded d;
+    d.length = length;
+    d.hasOperand = OperandNumber(text, d.operand);
+    d.isFlow = FlowTarget(text, d.target);
+    return d;
+}
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The shape of a pattern with its placeholder at the index. The operand goes in as "$" and four
+// hex digits; when nothing else of the text holds a "$" and the text after the operand cannot
+// continue its number, " $" appears exactly when a blank precedes the placeholder, and the
+// operand number and any jump target are the operand value.
+OpcodeShape ShapeOfPattern(const std::string& pattern, size_t position) {
+    OpcodeShape shape;
+    shape.placeholder = pattern[position];
+    shape.length = OperandLength(shape.placeholder);
+    const std::string before = pattern.substr(0, position);
+    const std::string after = pattern.substr(position + 1);
+    if (position < 4 || before.find('$') != std::string::npos ||
+        after.find('$') != std::string::npos || (!after.empty() && IsHexDigit(after[0]))) {
+        shape.kind = OpcodeShape::ByText;
+        return shape;
+    }
+    shape.kind = OpcodeShape::WithOperand;
+    shape.blankBeforeOperand = pattern[position - 1] == ' ';
+    int64_t unused;
+    shape.flowMnemonic = position == 4 && FlowTarget(pattern.substr(0, 4) + "$0", unused);
+    return shape;
+}
+
+// The facts that formatting the instruction in the analysis would give.
+Decoded DecodeByShape(RunState& state, const OpcodeShape& shape) {
+    if (shape.kind == OpcodeShape::Fixed) {
+        state.instructionLength = 1;
+        return shape.fixed;
+    }
+    Decoded d;
+    d.length = shape.length;
+    ReadOperand(state, shape.placeholder, shape.length);
+    const bool cut = IsCutByEndOfFile(state, shape.length);
+    d.recorded = !cut && IsRecordedValue(state.operandValue);
+    d.recordedValue = state.operandValue;
+    if (cut || state.mnemonicsOff == 1) {
+        // The text is a dta line: its number is the opcode, and it is no jump.
+        d.hasOperand = true;
+        d.operand = state.currentByte;
+        return d;
+    }
+    const bool forced = ForcesAbsolute(state.mnemonicTable[state.currentByte], shape.placeholder,
+                                       state.operandValue);
+    d.hasOperand = shape.blankBeforeOperand;
+    d.operand = state.operandValue;
+    d.isFlow = shape.flowMnemonic && !forced;
+    d.target = state.operandValue;
+    return d;
+}
+
+// Through the text. The formatter records operands only in the analysis phase; the caller
+// applies the record itself, so the text is built outside that phase.
+Decoded DecodeByText(RunState& state) {
+    const uint8_t phase = state.phase;
+    state.phase = 0;
+    state.rawLine = FormatInstruction(state, state.currentByte);
+    state.phase = phase;
+    Decoded d = FactsOfText(state.rawLine, state.instructionLength);
+    const std::string& pattern = state.mnemonicTable[state.currentByte];
+    if (PlaceholderPosition(pattern) != std::string::npos &&
+        !IsCutByEndOfFile(state, state.instructionLength)) {
+        d.recorded = IsRecordedValue(state.operandValue);
+        d.recordedValue = state.operandValue;
+    }
+    return d;
+}
+
+}  // namespace
+
+bool FlowTarget(const std::string& text, int64_t& target) {
+    if (text.size() < kFlowPrefixLength || text[3] != ' ' || text[4] != '$') return false;
+    char mnemonic[4] = {0};
+    for (int i = 0; i < 3; ++i) {
+        mnemonic[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    }
+    if (std::none_of(std::begin(kFlowMnemonics), std::end(kFlowMnemonics),
+                     [&](const char* m) { return std::strcmp(m, mnemonic) == 0; })) {
+        return false;
+    }
+    std::string_view rest = std::string_view(text).substr(3);
+    target = ParseNumber(rest.substr(0, rest.find(',')));
+    return true;
+}
+
+OpcodeShapes ShapesOfTable(const RunState& state) {
+    OpcodeShapes shapes;
+    for (int opcode = 0; opcode < 256; ++opcode) {
+        const std::string& pattern = state.mnemonicTable[opcode];
+        if (pattern.empty()) continue;
+        size_t position = PlaceholderPosition(pattern);
+        if (position != std::string::npos) {
+            shapes[opcode] = ShapeOfPattern(pattern, position);
+        } else {
+            std::string text = pattern;
+            TrimTrailingBlanks(text);
+            shapes[opcode].kind = OpcodeShape::Fixed;
+            shapes[opcode].fixed = FactsOfText(text, 1);
+        }
+    }
+    return shapes;
+}
+
+Decoded DecodeStep(RunState& state, const OpcodeShapes* shapes) {
+    if (shapes && (*shapes)[state.currentByte].kind != OpcodeShape::ByText) {
+        return DecodeByShape(state, (*shapes)[state.currentByte]);
+    }
+    return DecodeByText(state);
+}
