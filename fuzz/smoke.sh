@@ -7,7 +7,7 @@ seconds="${1:-30}"
 CXX=clang++ cmake -S . -B build-fuzz -DVELKOR_FUZZ=ON -DVELKOR_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j2 >/dev/null
 work="$(mktemp -d)"
-for target in run reference; do
+for target in run reference passes; do
   mkdir -p "$work/$target" "$work/findings"
   cp fuzz/corpus/"$target"/* "$work/$target/"
   echo "fuzzing ${target}_fuzzer for ${seconds} s"

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int64_t kLastMarkable = 0xFFFE;  // an undefined opcode never marks $FFFF
+constexpr int kWholePassesFirst = 3;
 
 struct PassState {
     // End (exclusive) of the data marked by the last undefined opcode of this pass. Within a pass
@@ -121,11 +122,14 @@ void RunFullPasses(RunState& state, const OpcodeShapes* shapes) {
 
 void RunAnalysis(RunState& state) {
     const OpcodeShapes shapes = ShapesOfTable(state);
-    if (CanReplayPasses(state)) {
-        RunReplayedPasses(state, shapes);
-    } else {
-        RunFullPasses(state, &shapes);
+    // Most images settle within a few passes, and a whole pass is cheapest then. An image that
+    // keeps asking for passes goes on with passes that replay the one before.
+    const bool canReplay = CanReplayPasses(state);
+    for (int pass = 0; state.passAgain == 1 && (pass < kWholePassesFirst || !canReplay); ++pass) {
+        RunPass(state, &shapes);
     }
+    if (state.passAgain == 1) RunReplayedPasses(state, shapes);
+    state.sourceFile.Close();
 }
 
 void RunAnalysisByText(RunState& state) {

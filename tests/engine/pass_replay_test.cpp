@@ -114,7 +114,7 @@ void ExpectSameResult(TestRun& full, TestRun& replayed, int round) {
         ASSERT_EQ(full->addressInfo[a].isEntry, replayed->addressInfo[a].isEntry)
             << a << " round " << round;
     }
-    ASSERT_FALSE(replayed->sourceFile.IsOpen());
+    ASSERT_FALSE(replayed->sourceFile.IsOpen()) << "round " << round;
 }
 
 struct Scenario {
@@ -126,13 +126,14 @@ struct Scenario {
     std::vector<std::pair<int64_t, bool>> blockOptions;  // address, as code (-bc) or data (-bd)
 };
 
-// Runs the analysis both ways from the same starting state, compares, and returns the number
-// of passes.
+// Runs the analysis from the same starting state with whole passes, as RunAnalysis does (whole
+// passes first, then replayed ones), and replayed from the first pass; compares, and returns the
+// number of passes.
 size_t Compare(const Scenario& setup, int round) {
     TempDir dir;
-    std::array<TestRun, 2> runs;
-    for (int replay = 0; replay < 2; ++replay) {
-        RunState& state = *runs[replay];
+    std::array<TestRun, 3> runs;
+    for (int way = 0; way < 3; ++way) {
+        RunState& state = *runs[way];
         state.mnemonicTable = setup.table;
         state.startAddress = setup.start;
         state.skipCount = setup.skip;
@@ -143,12 +144,15 @@ size_t Compare(const Scenario& setup, int round) {
             SetBit(state.referencedMap, address);
             SetBit(state.codeRefMap, address);
         }
-        OpenImage(state, setup.image, "image" + std::to_string(replay) + ".bin");
+        OpenImage(state, setup.image, "image" + std::to_string(way) + ".bin");
         EXPECT_TRUE(CanReplayPasses(state));
         state.passAgain = 1;
-        replay ? RunAnalysis(state) : RunAnalysisByText(state);
+        if (way == 0) RunAnalysisByText(state);
+        if (way == 1) RunAnalysis(state);
+        if (way == 2) RunReplayedPasses(state, ShapesOfTable(state));
     }
     ExpectSameResult(runs[0], runs[1], round);
+    ExpectSameResult(runs[0], runs[2], round);
     return runs[0].Console().size();
 }
 
