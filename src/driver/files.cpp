@@ -52,6 +52,7 @@ void ByteFile::Open(const std::string& name) {
     size_ = size;
     position_ = 0;
     bufferStart_ = 0;
+    bufferEnd_ = 0;
     buffer_.clear();
 }
 
@@ -60,6 +61,7 @@ void ByteFile::Close() {
     std::FILE* f = file_;
     file_ = nullptr;
     buffer_.clear();
+    bufferEnd_ = bufferStart_;
     if (std::fclose(f) != 0) FailLastIo();
 }
 
@@ -75,15 +77,13 @@ void ByteFile::Refill() {
     if (got == 0 && std::ferror(file_)) FailLastIo();
     buffer_.resize(got);
     bufferStart_ = position_;
+    bufferEnd_ = bufferStart_ + static_cast<int64_t>(got);
 }
 
-uint8_t ByteFile::ReadByte() {
+uint8_t ByteFile::ReadByteRefilling() {
     if (!file_) FailIo(EBADF);
-    if (position_ < bufferStart_ ||
-        position_ >= bufferStart_ + static_cast<int64_t>(buffer_.size())) {
-        Refill();
-        if (buffer_.empty()) FailIo(EIO);  // read past the end of the file
-    }
+    Refill();
+    if (buffer_.empty()) FailIo(EIO);  // read past the end of the file
     return buffer_[static_cast<size_t>(position_++ - bufferStart_)];
 }
 

@@ -22,15 +22,22 @@ class ByteFile {
     int64_t Position() const { return position_; }
     int64_t Size() const { return size_; }
     bool AtEnd() const { return position_ >= size_; }
-    uint8_t ReadByte();
+    uint8_t ReadByte() {
+        if (position_ >= bufferStart_ && position_ < bufferEnd_) {
+            return buffer_[static_cast<size_t>(position_++ - bufferStart_)];
+        }
+        return ReadByteRefilling();
+    }
 
   private:
+    uint8_t ReadByteRefilling();
     void Refill();
 
     std::FILE* file_ = nullptr;
     int64_t size_ = 0;
     int64_t position_ = 0;
     int64_t bufferStart_ = 0;  // file offset of buffer_[0]
+    int64_t bufferEnd_ = 0;    // file offset just after the buffer's last byte
     std::vector<uint8_t> buffer_;
 };
 
@@ -62,7 +69,6 @@ class TextReader {
 };
 
 // A text file written line by line; every line ends CR LF. Text is collected and handed to the
-// file in large pieces; each hand-over is checked. Text is collected and handed to the
 // file in large pieces; each hand-over is checked.
 class TextWriter {
   public:

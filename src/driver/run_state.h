@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "driver/files.h"
 
@@ -88,9 +88,13 @@ struct RunState {
     TextWriter asmFile;
     TextWriter tmpFile;
 
-    // Names from the names file, by address, read once on the first lookup.
+    // The label file's lines, read once when the names are loaded.
+    std::vector<std::string> labelLines;
+
+    // Names from the names file: for each address the index + 1 of its name in names (0: none).
     bool namesIndexLoaded = false;
-    std::unordered_map<uint16_t, std::string> namesIndex;
+    std::vector<uint32_t> namesIndex;
+    std::vector<std::string> names;
 
     // Console.
     std::FILE* console = stdout;

@@ -96,3 +96,9 @@ char ByteStyle(const RunState& state, uint8_t b) {
 void TrimTrailingBlanks(std::string& text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
 }
+
+void TabsToBlanks(std::string& text, size_t from) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '\t') text[i] = ' ';
+    }
+}

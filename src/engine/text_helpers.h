@@ -30,3 +30,6 @@ char ByteStyle(const RunState& state, uint8_t b);
 
 // Removes blanks from the end of the text.
 void TrimTrailingBlanks(std::string& text);
+
+// Turns every tab from the index on into a blank (the label file reads tabs as blanks).
+void TabsToBlanks(std::string& text, size_t from = 0);

@@ -1,6 +1,7 @@
 #include "output/final_source.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -16,7 +17,6 @@
 #include "engine/text_helpers.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
-#include "reference/line_tokenizer.h"
 
 namespace {
 
@@ -27,26 +27,22 @@ bool IsCommentLine(const std::string& line) {
     return first != std::string::npos && line[first] == ';';
 }
 
-// The name before the first "$" of workLine, without trailing blanks; workLine keeps the rest.
-std::string CutName(RunState& state) {
-    std::string name = CutToken(state, '$');
-    TrimTrailingBlanks(name);
-    return name;
+// The length of a label-file name: the text without trailing blanks (tabs count as blanks).
+size_t NameLength(std::string_view name) {
+    size_t length = name.size();
+    while (length > 0 && (name[length - 1] == ' ' || name[length - 1] == '\t')) --length;
+    return length;
 }
 
 // Length of the longest name among the entries that give an equate line.
 void MeasureNames(RunState& state) {
     state.nameWidth = 0;
-    TextReader labels;
-    labels.Open(kLabelFileName);
-    while (!labels.AtEnd()) {
-        labels.ReadLineInto(state.rawLine);
-        state.workLine.assign(state.rawLine, 0, state.rawLine.find(';'));
-        if (state.workLine.find('$') == std::string::npos) continue;
-        if (state.workLine.find('+') != std::string::npos) continue;
-        state.nameWidth = std::max(state.nameWidth, CutName(state).size());
+    for (const std::string& line : state.labelLines) {
+        const std::string_view entry = std::string_view(line).substr(0, line.find(';'));
+        const size_t dollar = entry.find('$');
+        if (dollar == std::string::npos || entry.find('+') != std::string::npos) continue;
+        state.nameWidth = std::max(state.nameWidth, NameLength(entry.substr(0, dollar)));
     }
-    labels.Close();
 }
 
 using InnerLabel = std::pair<std::string, std::string>;  // key, replacement
@@ -139,22 +135,27 @@ void CopyListing(RunState& state, TextReader& listing) {
 
 void WriteEquates(RunState& state) {
     MeasureNames(state);
-    TextReader labels;
-    labels.Open(kLabelFileName);
-    while (!labels.AtEnd()) {
-        labels.ReadLineInto(state.rawLine);
-        if (state.rawLine.empty() || IsCommentLine(state.rawLine)) continue;
-        state.workLine.assign(state.rawLine);
-        if (state.workLine.find('$') == std::string::npos) continue;
-        if (state.workLine.find('+') != std::string::npos) continue;
-        state.workToken = CutName(state);
-        if (state.workToken.size() < state.nameWidth) state.workToken.resize(state.nameWidth, ' ');
-        state.pendingLine = state.workToken;
-        state.pendingLine.insert(state.nameWidth, "= $" + state.workLine);
-        state.asmFile.WriteLine(state.pendingLine);
+    for (const std::string& line : state.labelLines) {
+        if (line.empty() || IsCommentLine(line)) continue;
+        const size_t dollar = line.find('$');
+        if (dollar == std::string::npos || line.find('+') != std::string::npos) continue;
+        // The name padded to the common width, and "= $" and the rest of the line (comment
+        // included) put in at that width: inside a name longer than it, which only an entry
+        // whose "$" follows its ";" can have.
+        std::string& out = state.pendingLine;
+        out.assign(line, 0, NameLength(std::string_view(line).substr(0, dollar)));
+        TabsToBlanks(out);
+        if (out.size() < state.nameWidth) out.resize(state.nameWidth, ' ');
+        state.workToken.assign(out, state.nameWidth, std::string::npos);
+        out.resize(state.nameWidth);
+        out += "= $";
+        const size_t rest = out.size();
+        out.append(line, dollar + 1, std::string::npos);
+        TabsToBlanks(out, rest);
+        out += state.workToken;
+        state.asmFile.WriteLine(out);
     }
     state.asmFile.WriteLine("");
-    labels.Close();
 }
 
 void WriteFinalSource(RunState& state) {

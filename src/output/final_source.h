@@ -15,5 +15,6 @@ constexpr char kResultExtension[] = ".asm";
 // Writes the result file, erases the temporary files and reports "Done.".
 void WriteFinalSource(RunState& state);
 
-// Writes the equate lines of the label file and the empty line after them.
+// Writes the equate lines of the label file (as LoadLabelNames read it) and the empty line
+// after them.
 void WriteEquates(RunState& state);

@@ -10,10 +10,11 @@ struct RunState;
 constexpr char kLabelFileName[] = "memory.qvt";
 constexpr char kNamesFileName[] = "_temp.$$$";
 
-// Clears and fills the named-address bitmap from "memory.qvt" and writes the names file.
+// Reads "memory.qvt" once (its lines stay in labelLines for the equates), clears and fills the
+// named-address bitmap, writes the names file and indexes its lines for NameForKey.
 void LoadLabelNames(RunState& state);
 
-// Reads the names file once into the index used by NameForKey.
+// Reads the names file into the index used by NameForKey (when LoadLabelNames has not built it).
 void LoadNamesIndex(RunState& state);
 
 // The name of the first names-file line, in file order, that holds the key ("$" and four

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "reference/label_file.h"
 #include "test_support.h"
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
 std::string Equates(const std::string& labels) {
     TestRun run;
     WriteFile("memory.qvt", labels);
+    LoadLabelNames(*run);  // as the run does, before the equates
     run->asmFile.Create("out");
     WriteEquates(*run);
     run->asmFile.Close();
