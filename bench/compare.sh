@@ -30,8 +30,7 @@ while read -r name start options; do
     *) cp "$OLDPWD/data/memory.qvt" memory.qvt; for o in $options; do args+=("$o"); done ;;
   esac
   quoted="$velkor $(printf '%q ' "${args[@]}")"
-  n="$runs"; [ "$name" = many-passes ] && n=3  # each run takes many passes
-  hyperfine -N --warmup 1 --runs "$n" --export-json "$name.json" \
+  hyperfine -N --warmup 3 --runs "$runs" --export-json "$name.json" \
     "$quoted" "da65 -i $name.info" >/dev/null 2>&1
   v=$(median "$name.json" 0)
   d=$(median "$name.json" 1)

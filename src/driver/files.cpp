@@ -212,13 +212,13 @@ void TextWriter::Flush() {
     if (!complete) FailLastIo();
 }
 
-void TextWriter::Write(const std::string& text) {
+void TextWriter::Write(std::string_view text) {
     if (!file_) FailIo(EBADF);
     pending_ += text;
     if (pending_.size() >= kWriteChunk) Flush();
 }
 
-void TextWriter::WriteLine(const std::string& text) {
+void TextWriter::WriteLine(std::string_view text) {
     if (!file_) FailIo(EBADF);
     pending_ += text;
     pending_ += "\r\n";

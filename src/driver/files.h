@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A file of single bytes, opened for reading only, with a read position that can be moved.
@@ -80,8 +81,8 @@ class TextWriter {
     void Create(const std::string& name);  // an existing file is emptied
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
-    void Write(const std::string& text);  // no line end added
-    void WriteLine(const std::string& text);
+    void Write(std::string_view text);  // no line end added
+    void WriteLine(std::string_view text);
 
   private:
     void Flush();  // hands the collected text to the file

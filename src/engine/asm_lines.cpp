@@ -2,7 +2,7 @@
 
 #include "driver/run_state.h"
 
-void WriteAsmLine(RunState& state, const std::string& text) {
+void WriteAsmLine(RunState& state, std::string_view text) {
     if (state.phase == 2) state.asmFile.WriteLine(text);
 }
 

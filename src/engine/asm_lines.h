@@ -2,12 +2,12 @@
 // the phase themselves.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 struct RunState;
 
 // Writes the text and a line end to the output file in phase 2; does nothing in other phases.
-void WriteAsmLine(RunState& state, const std::string& text);
+void WriteAsmLine(RunState& state, std::string_view text);
 
 // Ends the open data line of the listing (a closing quote first in string style) and marks it
 // closed; does nothing when none is open.

@@ -13,59 +13,89 @@ namespace {
 constexpr int kBytesPerDataLine = 16;
 constexpr int kCharactersPerString = 32;
 
+
+void AppendHexByte(std::string& text, uint8_t value) {
+    text += hexDigits[value >> 4];
+    text += hexDigits[value & 0x0F];
+}
+
+// The label field of the current address: its label and a tab, or a tab.
+void AppendLabelField(const RunState& state, std::string& text, bool labelled) {
+    if (labelled) text += CodeLabel(state.currentAddress);
+    text += '\t';
+}
+
+// Hex style: up to 16 bytes per line; a labelled byte starts a new line.
+void HexDataPiece(RunState& state, std::string& piece, bool labelled) {
+    if (state.dataColumn > 0 && !labelled) {
+        ++state.dataColumn;
+        piece += ",$";
+        AppendHexByte(piece, state.currentByte);
+        return;
+    }
+    if (state.dataColumn > 0) WriteAsmLine(state, "");
+    state.dataColumn = 1;
+    AppendLabelField(state, piece, labelled);
+    piece += "dta $";
+    AppendHexByte(piece, state.currentByte);
+}
+
+// String style: text characters inside dta c'...', other bytes as hex bytes that end their line.
+void StringDataPiece(RunState& state, std::string& piece, bool labelled) {
+    const bool isText = ByteStyle(state, state.currentByte) == 'A';
+    const char character = static_cast<char>(state.currentByte);
+    if (state.dataColumn > 0 && !labelled) {
+        if (isText) {
+            ++state.dataColumn;
+            piece += character;
+            return;
+        }
+        state.dataColumn = 0;
+        piece += "',$";
+        AppendHexByte(piece, state.currentByte);
+        piece += "\r\n";
+        return;
+    }
+    if (state.dataColumn > 0) WriteAsmLine(state, "'");
+    AppendLabelField(state, piece, labelled);
+    if (isText) {
+        state.dataColumn = 1;
+        piece += "dta c'";
+        piece += character;
+        return;
+    }
+    state.dataColumn = 0;
+    piece += "dta $";
+    AppendHexByte(piece, state.currentByte);
+    piece += "\r\n";
+}
+
 void HandleInstruction(RunState& state) {
     state.anchorLabel.clear();
-    std::string text = FormatInstruction(state, state.currentByte);
-    std::string field = LabelField(state);
-    state.outLine = field + text;
+    const std::string text = FormatInstruction(state, state.currentByte);
+    const bool labelled = IsLabelTarget(state, state.currentAddress);  // the listing's phase
+    state.outLine.clear();
+    AppendLabelField(state, state.outLine, labelled);
+    state.outLine += text;
     // A label inside the instruction is written as this instruction's label plus an offset, so
-    // the instruction needs a label of its own.
-    if (!state.anchorLabel.empty() && field != state.anchorLabel + "\t") {
-        state.outLine = state.anchorLabel + state.outLine;
+    // the instruction needs a label of its own (unless its label field already holds it).
+    if (!state.anchorLabel.empty() &&
+        !(labelled && state.anchorLabel == CodeLabel(state.currentAddress))) {
+        state.outLine.insert(0, state.anchorLabel);
     }
     QueueLine(state, state.outLine);
     state.currentAddress += state.instructionLength;
 }
 
-// Hex style: up to 16 bytes per line; a labelled byte starts a new line.
-std::string HexDataPiece(RunState& state, const std::string& field, bool labelled) {
-    std::string byte = FormatHex(state.currentByte, 2);
-    if (state.dataColumn > 0 && !labelled) {
-        ++state.dataColumn;
-        return ",$" + byte;
-    }
-    if (state.dataColumn > 0) WriteAsmLine(state, "");
-    state.dataColumn = 1;
-    return field + "dta $" + byte;
-}
-
-// String style: text characters inside dta c'...', other bytes as hex bytes that end their line.
-std::string StringDataPiece(RunState& state, const std::string& field, bool labelled) {
-    const bool isText = ByteStyle(state, state.currentByte) == 'A';
-    const std::string character(1, static_cast<char>(state.currentByte));
-    const std::string byte = FormatHex(state.currentByte, 2);
-    if (state.dataColumn > 0 && !labelled) {
-        if (isText) {
-            ++state.dataColumn;
-            return character;
-        }
-        state.dataColumn = 0;
-        return "',$" + byte + "\r\n";
-    }
-    if (state.dataColumn > 0) WriteAsmLine(state, "'");
-    if (isText) {
-        state.dataColumn = 1;
-        return field + "dta c'" + character;
-    }
-    state.dataColumn = 0;
-    return field + "dta $" + byte + "\r\n";
-}
-
 void HandleDataByte(RunState& state) {
-    const std::string field = LabelField(state);
-    const bool labelled = field != "\t";
-    std::string piece = state.dataStyle == 'A' ? StringDataPiece(state, field, labelled)
-                                               : HexDataPiece(state, field, labelled);
+    const bool labelled = IsLabelTarget(state, state.currentAddress);  // the listing's phase
+    std::string& piece = state.outLine;
+    piece.clear();
+    if (state.dataStyle == 'A') {
+        StringDataPiece(state, piece, labelled);
+    } else {
+        HexDataPiece(state, piece, labelled);
+    }
     state.currentAddress += 1;
     QueueMarker(state);
     state.asmFile.Write(piece);
