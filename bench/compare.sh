@@ -14,8 +14,12 @@ trap 'rm -rf "$work"' EXIT
 python3 bench/make_inputs.py "$work" "$PWD"
 cd "$work"
 
-median() {  # median of the times in a hyperfine JSON export, in ms, for command index $2
-  python3 -c "import json,sys; r=json.load(open(sys.argv[1]))['results'][int(sys.argv[2])]; print('%.1f' % (r['median']*1000))" "$1" "$2"
+median() {  # median, in ms, of command $2's times in all the hyperfine JSON exports $1*.json
+  python3 -c "
+import glob, json, statistics, sys
+times = [t for f in sorted(glob.glob(sys.argv[1] + '*.json'))
+         for t in json.load(open(f))['results'][int(sys.argv[2])]['times']]
+print('%.1f' % (statistics.median(times) * 1000))" "$1" "$2"
 }
 peak() {  # peak resident set of a command, in KB
   /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1
@@ -30,10 +34,13 @@ while read -r name start options; do
     *) cp "$OLDPWD/data/memory.qvt" memory.qvt; for o in $options; do args+=("$o"); done ;;
   esac
   quoted="$velkor $(printf '%q ' "${args[@]}")"
-  hyperfine -N --warmup 3 --runs "$runs" --export-json "$name.json" \
-    "$quoted" "da65 -i $name.info" >/dev/null 2>&1
-  v=$(median "$name.json" 0)
-  d=$(median "$name.json" 1)
+  # Rounds that alternate the two programs, so that a slow spell of the machine hits both.
+  for round in 1 2 3 4 5; do
+    hyperfine -N --warmup 2 --runs "$(( (runs + 4) / 5 ))" --export-json "$name.$round.json" \
+      "$quoted" "da65 -i $name.info" >/dev/null 2>&1
+  done
+  v=$(median "$name." 0)
+  d=$(median "$name." 1)
   progress=$("$velkor" "${args[@]}" | tr -d '\r' | grep '^Pass ' || true)
   passes="none (data blocks)"
   [ -n "$progress" ] && passes=$(( ${#progress} - 7 ))  # "Pass " and a dot per pass, then two

@@ -151,9 +151,7 @@ void TextReader::ReadLineInto(std::string& line) {
     if (const void* lf = std::memchr(begin, '\n', buffer_.size() - next_)) {
         size_t end = static_cast<const char*>(lf) - begin;
         size_t length = end > 0 && begin[end - 1] == '\r' ? end - 1 : end;
-        size_t plain = 0;
-        while (plain < length && begin[plain] != '\r' && begin[plain] != 0x1A) ++plain;
-        if (plain == length) {
+        if (!std::memchr(begin, '\r', length) && !std::memchr(begin, 0x1A, length)) {
             line.assign(begin, length);
             next_ += end + 1;
             return;

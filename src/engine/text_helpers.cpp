@@ -98,7 +98,7 @@ void TrimTrailingBlanks(std::string& text) {
 }
 
 void TabsToBlanks(std::string& text, size_t from) {
-    for (size_t i = from; i < text.size(); ++i) {
-        if (text[i] == '\t') text[i] = ' ';
+    for (size_t at = text.find('\t', from); at != std::string::npos; at = text.find('\t', at + 1)) {
+        text[at] = ' ';
     }
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -79,14 +78,19 @@ void SubstituteInFileOrder(RunState& state, const std::vector<InnerLabel>& entri
 // inside an instruction is never an instruction's own address), so each key's first occurrence
 // can be rewritten where it is found.
 void SubstituteByKey(RunState& state, const std::unordered_map<std::string, std::string>& byKey) {
+    std::vector<std::string> seen;  // the keys met in the line (rarely more than one)
+    std::string key;
     for (int i = 0; i < state.blockLineCount; ++i) {
         std::string& line = state.blockLines[i];
-        std::unordered_set<std::string> seen;
+        seen.clear();
         for (size_t at = line.find(kLabelPrefix); at != std::string::npos;
              at = line.find(kLabelPrefix, at + 1)) {
-            std::string key = line.substr(at, kInnerLabelKeyLength);
+            key.assign(line, at, kInnerLabelKeyLength);
             auto found = byKey.find(key);
-            if (found == byKey.end() || !seen.insert(key).second || at == 0) continue;
+            if (found == byKey.end()) continue;
+            if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+            seen.push_back(key);
+            if (at == 0) continue;
             line.replace(at, key.size(), found->second);
             at += found->second.size() - 1;
         }
@@ -104,15 +108,10 @@ void SubstituteInnerLabels(RunState& state, const std::vector<InnerLabel>& entri
 
 // True when the line holds "jmp", "rts" or "jsr" anywhere.
 bool EndsFlow(const std::string& line) {
-    for (size_t i = 0; i + 3 <= line.size(); ++i) {
-        const char* at = line.data() + i;
-        if ((at[0] == 'j' && at[1] == 'm' && at[2] == 'p') ||
-            (at[0] == 'r' && at[1] == 't' && at[2] == 's') ||
-            (at[0] == 'j' && at[1] == 's' && at[2] == 'r')) {
-            return true;
-        }
-    }
-    return false;
+    const std::string_view text(line);
+    return text.find("jmp") != std::string_view::npos ||
+           text.find("rts") != std::string_view::npos ||
+           text.find("jsr") != std::string_view::npos;
 }
 
 void CopyListing(RunState& state, TextReader& listing) {
