@@ -10,7 +10,6 @@
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
-constexpr size_t kWriteChunk = 64 * 1024;
 
 [[noreturn]] void FailLastIo() {
     FailIo(errno);
@@ -186,12 +185,14 @@ std::string TextReader::ReadLine() {
 TextWriter::~TextWriter() {
     if (!file_) return;
     // Left open by a failure: keep what was written so far.
-    std::fwrite(pending_.data(), 1, pending_.size(), file_);
+    std::fwrite(buffer_.get(), 1, used_, file_);
     std::fclose(file_);
 }
 
 void TextWriter::Create(const std::string& name) {
     Close();
+    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+    used_ = 0;
     file_ = OpenRegular(name, "wb");
 }
 
@@ -204,23 +205,20 @@ void TextWriter::Close() {
 }
 
 void TextWriter::Flush() {
-    size_t written = std::fwrite(pending_.data(), 1, pending_.size(), file_);
-    bool complete = written == pending_.size();
-    pending_.clear();
-    if (!complete) FailLastIo();
+    const size_t count = used_;
+    used_ = 0;
+    if (count > 0 && std::fwrite(buffer_.get(), 1, count, file_) != count) FailLastIo();
 }
 
-void TextWriter::Write(std::string_view text) {
+void TextWriter::WriteThroughFlush(std::string_view text) {
     if (!file_) FailIo(EBADF);
-    pending_ += text;
-    if (pending_.size() >= kWriteChunk) Flush();
-}
-
-void TextWriter::WriteLine(std::string_view text) {
-    if (!file_) FailIo(EBADF);
-    pending_ += text;
-    pending_ += "\r\n";
-    if (pending_.size() >= kWriteChunk) Flush();
+    if (text.size() > kBufferSize - used_) Flush();
+    if (text.size() > kBufferSize) {
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) FailLastIo();
+        return;
+    }
+    std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
 }
 
 // ---- erasing ----

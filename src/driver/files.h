@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,14 +83,37 @@ class TextWriter {
     void Create(const std::string& name);  // an existing file is emptied
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
-    void Write(std::string_view text);  // no line end added
-    void WriteLine(std::string_view text);
+
+    void Write(std::string_view text) {  // no line end added
+        if (file_ && text.size() <= kBufferSize - used_) {
+            std::memcpy(buffer_.get() + used_, text.data(), text.size());
+            used_ += text.size();
+            return;
+        }
+        WriteThroughFlush(text);
+    }
+    void WriteLine(std::string_view text) {
+        if (file_ && text.size() + 2 <= kBufferSize - used_) {
+            char* at = buffer_.get() + used_;
+            std::memcpy(at, text.data(), text.size());
+            at[text.size()] = '\r';
+            at[text.size() + 1] = '\n';
+            used_ += text.size() + 2;
+            return;
+        }
+        WriteThroughFlush(text);
+        WriteThroughFlush("\r\n");
+    }
 
   private:
+    static constexpr size_t kBufferSize = 64 * 1024;
+
+    void WriteThroughFlush(std::string_view text);  // when the text does not fit the buffer
     void Flush();  // hands the collected text to the file
 
     std::FILE* file_ = nullptr;
-    std::string pending_;
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
 };
 
 // Opens the named file for reading, closes it and deletes it; any failure ends the run.
