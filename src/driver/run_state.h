@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/files.h"
@@ -91,9 +92,9 @@ struct RunState {
     // The label file's lines, read once when the names are loaded.
     std::vector<std::string> labelLines;
 
-    // Names from the names file: for each address the index + 1 of its name in names (0: none).
+    // Names from the names file: (address, index of its name in names), by address.
     bool namesIndexLoaded = false;
-    std::vector<uint32_t> namesIndex;
+    std::vector<std::pair<uint16_t, uint32_t>> namesIndex;
     std::vector<std::string> names;
 
     // Console.
@@ -122,11 +123,11 @@ inline void SetBlockKind(RunState& state, int64_t address, uint8_t value) {
 }
 
 inline bool TestBit(const Bitmap& map, int64_t address) {
-    return InAddressSpace(address) && (map[address / 8] & bitMasks[address % 8]) != 0;
+    return InAddressSpace(address) && (map[address >> 3] & bitMasks[address & 7]) != 0;
 }
 inline void SetBit(Bitmap& map, int64_t address) {
-    if (InAddressSpace(address)) map[address / 8] |= bitMasks[address % 8];
+    if (InAddressSpace(address)) map[address >> 3] |= bitMasks[address & 7];
 }
 inline void ClearBit(Bitmap& map, int64_t address) {
-    if (InAddressSpace(address)) map[address / 8] &= static_cast<uint8_t>(~bitMasks[address % 8]);
+    if (InAddressSpace(address)) map[address >> 3] &= static_cast<uint8_t>(~bitMasks[address & 7]);
 }

@@ -1,5 +1,6 @@
 #include "reference/label_file.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "driver/files.h"
@@ -23,15 +24,20 @@ int UpperHexDigit(char c) {
 }
 
 void StartIndex(RunState& state) {
-    state.namesIndex.assign(kAddressCount, 0);
+    state.namesIndex.clear();
     state.names.clear();
 }
 
+void FinishIndex(RunState& state) {
+    std::sort(state.namesIndex.begin(), state.namesIndex.end());
+    state.namesIndexLoaded = true;
+}
+
 // Every key ("$" and four hex digits) that the upper-case line holds, by its value; the first
-// line to hold a key owns it.
-void IndexLine(RunState& state, const std::string& upperLine) {
+// line to hold a key owns it (keys marks the keys taken).
+void IndexLine(RunState& state, Bitmap& keys, const std::string& upperLine) {
     const std::string_view line(upperLine);
-    uint32_t nameNumber = 0;  // the line's name, once a key needs it
+    bool named = false;  // the line's name is in names
     for (size_t at = line.find('$'); at != std::string::npos; at = line.find('$', at + 1)) {
         if (at + kKeyDigits >= line.size()) break;
         int key = 0;
@@ -39,12 +45,14 @@ void IndexLine(RunState& state, const std::string& upperLine) {
             const int digit = UpperHexDigit(line[at + i]);
             key = digit < 0 ? -1 : key * 16 + digit;
         }
-        if (key < 0 || state.namesIndex[key] != 0) continue;
-        if (nameNumber == 0) {
+        if (key < 0 || TestBit(keys, key)) continue;
+        SetBit(keys, key);
+        if (!named) {
             state.names.emplace_back(line.substr(0, line.find(' ')));
-            nameNumber = static_cast<uint32_t>(state.names.size());
+            named = true;
         }
-        state.namesIndex[key] = nameNumber;
+        state.namesIndex.emplace_back(static_cast<uint16_t>(key),
+                                      static_cast<uint32_t>(state.names.size() - 1));
     }
 }
 
@@ -65,6 +73,7 @@ void LoadLabelNames(RunState& state) {
     TextWriter names;
     names.Create(kNamesFileName);
     StartIndex(state);
+    Bitmap keys{};
     std::string namesLine;
     for (const std::string& line : state.labelLines) {
         const std::string_view entry = std::string_view(line).substr(0, line.find(';'));
@@ -81,28 +90,32 @@ void LoadLabelNames(RunState& state) {
         SetBit(state.namedAddresses,
                ParseNumber32(std::string_view(namesLine).substr(rest - 1, kKeyDigits + 1)));
         UpperCase(namesLine);
-        IndexLine(state, namesLine);
+        IndexLine(state, keys, namesLine);
     }
     names.Close();
-    state.namesIndexLoaded = true;
+    FinishIndex(state);
 }
 
 void LoadNamesIndex(RunState& state) {
     StartIndex(state);
+    Bitmap keys{};
     TextReader reader;
     reader.Open(kNamesFileName);
     std::string line;
     while (!reader.AtEnd()) {
         reader.ReadLineInto(line);
         UpperCase(line);
-        IndexLine(state, line);
+        IndexLine(state, keys, line);
     }
     reader.Close();
-    state.namesIndexLoaded = true;
+    FinishIndex(state);
 }
 
 std::string NameForKey(RunState& state, const std::string& key) {
     if (!state.namesIndexLoaded) LoadNamesIndex(state);
-    const uint32_t number = state.namesIndex[static_cast<uint16_t>(ParseNumber(key))];
-    return number == 0 ? std::string() : state.names[number - 1];
+    const uint16_t address = static_cast<uint16_t>(ParseNumber(key));
+    auto found = std::lower_bound(state.namesIndex.begin(), state.namesIndex.end(),
+                                  std::make_pair(address, uint32_t{0}));
+    if (found == state.namesIndex.end() || found->first != address) return std::string();
+    return state.names[found->second];
 }
