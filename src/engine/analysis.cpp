@@ -64,15 +64,50 @@ void Accept(RunState& state, const Decoded& d) {
     state.currentAddress += d.length;
 }
 
+// Where a pass reads the image: the file, a byte at a time...
+struct FileSource {
+    RunState& state;
+    const OpcodeShapes* shapes;  // none: every instruction through its text
+
+    void Start() { state.sourceFile.Seek(state.skipCount); }
+    bool AtEnd() const { return state.sourceFile.AtEnd(); }
+    uint8_t Next() { return state.sourceFile.ReadByte(); }
+    Decoded Decode() { return DecodeStep(state, shapes); }
+    int64_t Position() const { return state.sourceFile.Position(); }
+    void Seek(int64_t position) { state.sourceFile.Seek(position); }
+};
+
+// ... or the image's bytes held in memory, for tables without text-decided patterns. Positions
+// are file offsets as for the file.
+struct MemorySource {
+    RunState& state;
+    const OpcodeShapes& shapes;
+    const ImageBytes& image;
+    size_t next = 0;  // index of the next byte to read
+
+    void Start() { next = 0; }
+    bool AtEnd() const { return next >= image.size(); }
+    uint8_t Next() { return image[next++]; }
+    Decoded Decode() {
+        const size_t at = next - 1;
+        const Decoded d = DecodeInImage(state, shapes[image[at]], image, at, state.currentAddress);
+        next = std::min(at + d.length, image.size());  // past the operand bytes there are
+        return d;
+    }
+    int64_t Position() const { return state.skipCount + static_cast<int64_t>(next); }
+    void Seek(int64_t position) { next = static_cast<size_t>(position - state.skipCount); }
+};
+
 // Returns false when the rejection ends the pass.
-bool Reject(RunState& state, const Decoded& d) {
+template <typename Source>
+bool Reject(RunState& state, const Decoded& d, Source& source) {
     if (d.hasOperand) {
         if (!TestBit(state.codeRefMap, d.operand)) ClearBit(state.referencedMap, d.operand);
         ClearBit(state.referencedMap, state.currentAddress);
     }
-    const int64_t position = state.sourceFile.Position();
+    const int64_t position = source.Position();
     if (position + d.length >= state.imageSize) return false;
-    state.sourceFile.Seek(position - (d.length - 1));
+    source.Seek(position - (d.length - 1));
     SetIsCode(state, state.currentAddress, 0);
     state.instructionLength = 1;
     state.currentAddress += 1;
@@ -80,13 +115,14 @@ bool Reject(RunState& state, const Decoded& d) {
 }
 
 // Applies the byte rule to currentByte; returns false when the pass ends here.
-bool ApplyByteRule(RunState& state, PassState& pass, const OpcodeShapes* shapes) {
+template <typename Source>
+bool ApplyByteRule(RunState& state, PassState& pass, Source& source) {
     if (state.mnemonicTable[state.currentByte].empty()) {
         MarkDataForward(state, pass);
         state.currentAddress += 1;
         return true;
     }
-    const Decoded d = DecodeStep(state, shapes);
+    const Decoded d = source.Decode();
     if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
     state.firstByteClass = InfoAt(state, state.currentAddress).isCode;
     state.acceptInstruction = IsAccepted(state, d.length) ? 1 : 0;
@@ -94,28 +130,37 @@ bool ApplyByteRule(RunState& state, PassState& pass, const OpcodeShapes* shapes)
         Accept(state, d);
         return true;
     }
-    return Reject(state, d);
+    return Reject(state, d, source);
 }
 
-void RunPass(RunState& state, const OpcodeShapes* shapes) {
-    state.sourceFile.Seek(state.skipCount);
+template <typename Source>
+void RunPass(RunState& state, Source& source) {
+    source.Start();
     state.phase = 1;
     state.currentAddress = state.startAddress;
     state.dataColumn = 0;
     SetIsEntry(state, state.startAddress, 1);
     state.passAgain = 0;
     PassState pass;
-    while (!state.sourceFile.AtEnd()) {
-        state.currentByte = state.sourceFile.ReadByte();
-        if (!ApplyByteRule(state, pass, shapes)) break;
+    while (!source.AtEnd()) {
+        state.currentByte = source.Next();
+        if (!ApplyByteRule(state, pass, source)) break;
     }
     ConsoleWrite(state, ".");
 }
 
-// Every pass decodes the whole image again.
-void RunFullPasses(RunState& state, const OpcodeShapes* shapes) {
-    while (state.passAgain == 1) RunPass(state, shapes);
-    state.sourceFile.Close();
+// Whole passes while another is asked for, up to the given number.
+template <typename Source>
+void RunWholePasses(RunState& state, Source& source, int64_t limit) {
+    for (int64_t pass = 0; state.passAgain == 1 && pass < limit; ++pass) RunPass(state, source);
+}
+
+// The image's bytes after the skipped ones.
+ImageBytes ReadImage(RunState& state) {
+    ImageBytes image(static_cast<size_t>(std::max<int64_t>(0, state.imageSize - state.skipCount)));
+    state.sourceFile.Seek(state.skipCount);
+    for (uint8_t& byte : image) byte = state.sourceFile.ReadByte();
+    return image;
 }
 
 }  // namespace
@@ -123,17 +168,29 @@ void RunFullPasses(RunState& state, const OpcodeShapes* shapes) {
 void RunAnalysis(RunState& state) {
     const OpcodeShapes shapes = ShapesOfTable(state);
     // Most images settle within a few passes, and a whole pass is cheapest then. An image that
-    // keeps asking for passes goes on with passes that replay the one before.
-    const bool canReplay = CanReplayPasses(state);
-    for (int pass = 0; state.passAgain == 1 && (pass < kWholePassesFirst || !canReplay); ++pass) {
-        RunPass(state, &shapes);
+    // keeps asking for passes goes on with passes that replay the one before. An image that
+    // fits the address space is read once and decoded from memory.
+    if (CanReplayPasses(state)) {
+        if (HasTextShapes(shapes)) {
+            FileSource source{state, &shapes};
+            RunWholePasses(state, source, kWholePassesFirst);
+        } else {
+            const ImageBytes image = ReadImage(state);
+            MemorySource source{state, shapes, image};
+            RunWholePasses(state, source, kWholePassesFirst);
+        }
+        if (state.passAgain == 1) RunReplayedPasses(state, shapes);
+    } else {
+        FileSource source{state, &shapes};
+        RunWholePasses(state, source, INT64_MAX);
     }
-    if (state.passAgain == 1) RunReplayedPasses(state, shapes);
     state.sourceFile.Close();
 }
 
 void RunAnalysisByText(RunState& state) {
-    RunFullPasses(state, nullptr);
+    FileSource source{state, nullptr};
+    RunWholePasses(state, source, INT64_MAX);
+    state.sourceFile.Close();
 }
 
 bool OperandNumber(const std::string& text, int64_t& number) {

@@ -32,13 +32,6 @@ int ReadOperandBytes(RunState& state, uint8_t length) {
     return count;
 }
 
-// The branch target: the address after the instruction plus the signed offset, wrapped to 16 bits
-// as the processor does.
-int64_t BranchTarget(const RunState& state, uint8_t length) {
-    int offset =
-        state.operandBytes[0] >= 0x80 ? state.operandBytes[0] - 256 : state.operandBytes[0];
-    return (state.currentAddress + offset + length) & kLastAddress;
-}
 
 // "dta $" and the opcode, then each operand byte that was read in parentheses.
 std::string TruncatedForm(const RunState& state, uint8_t opcode, int bytesRead) {
@@ -94,10 +87,20 @@ uint8_t OperandLength(char placeholder) {
 int ReadOperand(RunState& state, char placeholder, uint8_t length) {
     state.instructionLength = length;
     int bytesRead = ReadOperandBytes(state, length);
-    state.operandValue = state.operandBytes[0];
-    if (bytesRead == 2) state.operandValue += 256 * state.operandBytes[1];
-    if (placeholder == 'L') state.operandValue = BranchTarget(state, length);
+    state.operandValue =
+        OperandValue(placeholder, length, state.operandBytes, bytesRead, state.currentAddress);
     return bytesRead;
+}
+
+int64_t OperandValue(char placeholder, uint8_t length, const std::array<uint8_t, 2>& bytes,
+                     int bytesRead, int64_t address) {
+    if (placeholder == 'L') {
+        // The address after the instruction plus the signed offset, wrapped to 16 bits as the
+        // processor does.
+        const int offset = bytes[0] >= 0x80 ? bytes[0] - 256 : bytes[0];
+        return (address + offset + length) & kLastAddress;
+    }
+    return bytesRead == 2 ? bytes[0] + 256 * bytes[1] : bytes[0];
 }
 
 bool IsCutByEndOfFile(const RunState& state, uint8_t length) {

@@ -8,6 +8,7 @@
 // generated labels or names, and labels inside the instruction go to the inner-label file.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,11 @@ uint8_t OperandLength(char placeholder);
 // Reads the operand bytes that lie inside the file and works out operandValue (for L the branch
 // target); sets instructionLength. Returns the number of bytes read.
 int ReadOperand(RunState& state, char placeholder, uint8_t length);
+
+// The operand value of an instruction at the address from its operand bytes (those not read are
+// zero): the bytes, low first, or for L the branch target.
+int64_t OperandValue(char placeholder, uint8_t length, const std::array<uint8_t, 2>& bytes,
+                     int bytesRead, int64_t address);
 
 // True when an instruction of this length at currentAddress runs past the end of the file.
 bool IsCutByEndOfFile(const RunState& state, uint8_t length);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct RunState;
 
@@ -37,6 +38,17 @@ OpcodeShapes ShapesOfTable(const RunState& state);
 // reads the operand bytes and sets instructionLength. Records nothing: the caller applies the
 // recorded value in its own order. Without shapes every instruction goes through its text.
 Decoded DecodeStep(RunState& state, const OpcodeShapes* shapes);
+
+// True when some opcode's pattern has an unusual form that only its text decides.
+bool HasTextShapes(const OpcodeShapes& shapes);
+
+// The image's bytes from the first one after the skipped ones.
+using ImageBytes = std::vector<uint8_t>;
+
+// DecodeStep for the defined opcode image[at], at the address, from the bytes in memory; for
+// opcodes of a plain shape (not ByText). The end of the image is the end of the bytes.
+Decoded DecodeInImage(const RunState& state, const OpcodeShape& shape, const ImageBytes& image,
+                      size_t at, int64_t address);
 
 // The target of a followed jump or branch text ("JMP $" and so on, any case).
 bool FlowTarget(const std::string& text, int64_t& target);
