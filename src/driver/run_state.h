@@ -89,13 +89,17 @@ struct RunState {
     TextWriter asmFile;
     TextWriter tmpFile;
 
-    // The label file's lines, read once when the names are loaded.
-    std::vector<std::string> labelLines;
+    // The label file's lines, read once when the names are loaded: their texts one after another
+    // and where each ends (see LabelLine).
+    std::string labelText;
+    std::vector<uint32_t> labelLineEnds;
 
-    // Names from the names file: (address, index of its name in names), by address.
+    // Names from the names file: (address, where its name starts in nameText), by address; each
+    // name ends where the next begins (nameStarts).
     bool namesIndexLoaded = false;
     std::vector<std::pair<uint16_t, uint32_t>> namesIndex;
-    std::vector<std::string> names;
+    std::string nameText;
+    std::vector<uint32_t> nameStarts;
 
     // Console.
     std::FILE* console = stdout;

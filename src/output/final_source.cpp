@@ -21,7 +21,7 @@ namespace {
 
 constexpr size_t kInnerLabelKeyLength = 6;  // "E_" and four hex digits
 
-bool IsCommentLine(const std::string& line) {
+bool IsCommentLine(std::string_view line) {
     size_t first = line.find_first_not_of(" \t");
     return first != std::string::npos && line[first] == ';';
 }
@@ -36,8 +36,9 @@ size_t NameLength(std::string_view name) {
 // Length of the longest name among the entries that give an equate line.
 void MeasureNames(RunState& state) {
     state.nameWidth = 0;
-    for (const std::string& line : state.labelLines) {
-        const std::string_view entry = std::string_view(line).substr(0, line.find(';'));
+    for (size_t i = 0; i < LabelLineCount(state); ++i) {
+        const std::string_view line = LabelLine(state, i);
+        const std::string_view entry = line.substr(0, line.find(';'));
         const size_t dollar = entry.find('$');
         if (dollar == std::string::npos || entry.find('+') != std::string::npos) continue;
         state.nameWidth = std::max(state.nameWidth, NameLength(entry.substr(0, dollar)));
@@ -134,7 +135,8 @@ void CopyListing(RunState& state, TextReader& listing) {
 
 void WriteEquates(RunState& state) {
     MeasureNames(state);
-    for (const std::string& line : state.labelLines) {
+    for (size_t i = 0; i < LabelLineCount(state); ++i) {
+        const std::string_view line = LabelLine(state, i);
         if (line.empty() || IsCommentLine(line)) continue;
         const size_t dollar = line.find('$');
         if (dollar == std::string::npos || line.find('+') != std::string::npos) continue;
@@ -142,14 +144,14 @@ void WriteEquates(RunState& state) {
         // included) put in at that width: inside a name longer than it, which only an entry
         // whose "$" follows its ";" can have.
         std::string& out = state.pendingLine;
-        out.assign(line, 0, NameLength(std::string_view(line).substr(0, dollar)));
+        out.assign(line.substr(0, NameLength(line.substr(0, dollar))));
         TabsToBlanks(out);
         if (out.size() < state.nameWidth) out.resize(state.nameWidth, ' ');
         state.workToken.assign(out, state.nameWidth, std::string::npos);
         out.resize(state.nameWidth);
         out += "= $";
         const size_t rest = out.size();
-        out.append(line, dollar + 1, std::string::npos);
+        out.append(line.substr(dollar + 1));
         TabsToBlanks(out, rest);
         out += state.workToken;
         state.asmFile.WriteLine(out);

@@ -25,7 +25,8 @@ int UpperHexDigit(char c) {
 
 void StartIndex(RunState& state) {
     state.namesIndex.clear();
-    state.names.clear();
+    state.nameText.clear();
+    state.nameStarts.assign(1, 0);
 }
 
 void FinishIndex(RunState& state) {
@@ -48,11 +49,12 @@ void IndexLine(RunState& state, Bitmap& keys, const std::string& upperLine) {
         if (key < 0 || TestBit(keys, key)) continue;
         SetBit(keys, key);
         if (!named) {
-            state.names.emplace_back(line.substr(0, line.find(' ')));
+            state.nameText.append(line.substr(0, line.find(' ')));
+            state.nameStarts.push_back(static_cast<uint32_t>(state.nameText.size()));
             named = true;
         }
         state.namesIndex.emplace_back(static_cast<uint16_t>(key),
-                                      static_cast<uint32_t>(state.names.size() - 1));
+                                      static_cast<uint32_t>(state.nameStarts.size() - 2));
     }
 }
 
@@ -60,10 +62,16 @@ void IndexLine(RunState& state, Bitmap& keys, const std::string& upperLine) {
 
 void LoadLabelNames(RunState& state) {
     state.namedAddresses.fill(0);
-    state.labelLines.clear();
+    state.labelText.clear();
+    state.labelLineEnds.clear();
     TextReader reader;
     reader.Open(kLabelFileName);
-    while (!reader.AtEnd()) state.labelLines.push_back(reader.ReadLine());
+    std::string line;
+    while (!reader.AtEnd()) {
+        reader.ReadLineInto(line);
+        state.labelText += line;
+        state.labelLineEnds.push_back(static_cast<uint32_t>(state.labelText.size()));
+    }
     reader.Close();
 
     // One names-file line per entry: the name before the first "$" (trailing blanks dropped), " $"
@@ -75,8 +83,9 @@ void LoadLabelNames(RunState& state) {
     StartIndex(state);
     Bitmap keys{};
     std::string namesLine;
-    for (const std::string& line : state.labelLines) {
-        const std::string_view entry = std::string_view(line).substr(0, line.find(';'));
+    for (size_t i = 0; i < LabelLineCount(state); ++i) {
+        const std::string_view line = LabelLine(state, i);
+        const std::string_view entry = line.substr(0, line.find(';'));
         const size_t dollar = entry.find('$');
         if (dollar == std::string::npos) continue;
         namesLine.assign(entry.substr(0, dollar));
@@ -117,5 +126,15 @@ std::string NameForKey(RunState& state, const std::string& key) {
     auto found = std::lower_bound(state.namesIndex.begin(), state.namesIndex.end(),
                                   std::make_pair(address, uint32_t{0}));
     if (found == state.namesIndex.end() || found->first != address) return std::string();
-    return state.names[found->second];
+    const uint32_t start = state.nameStarts[found->second];
+    return state.nameText.substr(start, state.nameStarts[found->second + 1] - start);
+}
+
+size_t LabelLineCount(const RunState& state) {
+    return state.labelLineEnds.size();
+}
+
+std::string_view LabelLine(const RunState& state, size_t index) {
+    const uint32_t start = index == 0 ? 0 : state.labelLineEnds[index - 1];
+    return std::string_view(state.labelText).substr(start, state.labelLineEnds[index] - start);
 }

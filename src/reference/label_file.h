@@ -4,15 +4,20 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct RunState;
 
 constexpr char kLabelFileName[] = "memory.qvt";
 constexpr char kNamesFileName[] = "_temp.$$$";
 
-// Reads "memory.qvt" once (its lines stay in labelLines for the equates), clears and fills the
+// Reads "memory.qvt" once (its lines stay in labelText for the equates), clears and fills the
 // named-address bitmap, writes the names file and indexes its lines for NameForKey.
 void LoadLabelNames(RunState& state);
+
+// The label file's lines as LoadLabelNames read them.
+size_t LabelLineCount(const RunState& state);
+std::string_view LabelLine(const RunState& state, size_t index);
 
 // Reads the names file into the index used by NameForKey (when LoadLabelNames has not built it).
 void LoadNamesIndex(RunState& state);
