@@ -109,7 +109,7 @@ class TextWriter {
     static constexpr size_t kBufferSize = 64 * 1024;
 
     void WriteThroughFlush(std::string_view text);  // when the text does not fit the buffer
-    void Flush();  // hands the collected text to the file
+    void Flush();                                   // hands the collected text to the file
 
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> buffer_;

@@ -32,7 +32,6 @@ int ReadOperandBytes(RunState& state, uint8_t length) {
     return count;
 }
 
-
 // "dta $" and the opcode, then each operand byte that was read in parentheses.
 std::string TruncatedForm(const RunState& state, uint8_t opcode, int bytesRead) {
     std::string text = "dta $" + FormatHex(opcode, 2);

@@ -18,11 +18,12 @@
 //
 // The steps of the last pass are kept (the trace). A step of the new pass at the same address sees
 // the same as it saw in the last pass unless one of the cells it reads is "changed": its code/data
-// state differs between the last two passes' results or has been rewritten in this pass, or it is an
-// entry point that the last pass did not start with. Steps that read no changed cell repeat
-// themselves, and so do their writes; the walk steps over them to the next step that must be decided.
-// The cells they would write already hold what they would write, because the last pass wrote the
-// same, and a stretch an undefined opcode marks as data stays data until the walk leaves it.
+// state differs between the last two passes' results or has been rewritten in this pass, or it is
+// an entry point that the last pass did not start with. Steps that read no changed cell repeat
+// themselves, and so do their writes; the walk steps over them to the next step that must be
+// decided. The cells they would write already hold what they would write, because the last pass
+// wrote the same, and a stretch an undefined opcode marks as data stays data until the walk leaves
+// it.
 //
 // Operand references cannot be left in place that way: a bit of referencedMap ends as the last pass
 // that wrote it left it, and within a pass the last write wins. They are therefore worked out from
@@ -32,7 +33,7 @@
 namespace {
 
 constexpr int64_t kNone = INT64_C(1) << 40;  // "no such address", beyond any real one
-constexpr int64_t kLastMarkable = 0xFFFE;      // an undefined opcode never marks $FFFF
+constexpr int64_t kLastMarkable = 0xFFFE;    // an undefined opcode never marks $FFFF
 constexpr int kWords = kAddressCount / 64;
 
 constexpr int kSummaryWords = kWords / 64;
@@ -87,8 +88,7 @@ struct AddressBits {
             const int64_t wordEnd = std::min<int64_t>(to, (int64_t{i} + 1) << 6);
             const int low = static_cast<int>(a & 63);
             const int count = static_cast<int>(wordEnd - a);
-            const uint64_t mask =
-                count == 64 ? ~uint64_t{0} : ((uint64_t{1} << count) - 1) << low;
+            const uint64_t mask = count == 64 ? ~uint64_t{0} : ((uint64_t{1} << count) - 1) << low;
             words[i] &= ~mask;
             Resummarize(i);
             changed(a);
@@ -107,8 +107,7 @@ struct AddressBits {
 // The first address at or after from in the set, or kNone.
 int64_t NextSet(const AddressBits& bits, int64_t from) {
     if (from > kLastAddress) return kNone;
-    const int64_t found =
-        NextSetBit(from, bits.summary, [&](int i) { return bits.words[i]; });
+    const int64_t found = NextSetBit(from, bits.summary, [&](int i) { return bits.words[i]; });
     return found < 0 ? kNone : found;
 }
 
@@ -268,7 +267,8 @@ class Replay {
         writers_.resize(writerStart_[kAddressCount]);
         std::vector<uint32_t> next(writerStart_.begin(), writerStart_.end() - 1);
         for (int64_t a = first_; a < end_; ++a) {
-            ForEachWrittenBit(a, [&](int32_t bit) { writers_[next[bit]++] = static_cast<uint16_t>(a); });
+            ForEachWrittenBit(
+                a, [&](int32_t bit) { writers_[next[bit]++] = static_cast<uint16_t>(a); });
         }
     }
 
@@ -297,7 +297,8 @@ class Replay {
             }
         }
         if (ended) {
-            for (int64_t s = NextSet(steps_, a + 1); s < end_; s = NextSet(steps_, s + 1)) Retire(s);
+            for (int64_t s = NextSet(steps_, a + 1); s < end_; s = NextSet(steps_, s + 1))
+                Retire(s);
             lastStep_ = a;
         } else {
             lastStep_ = PreviousSet(steps_, end_, first_);
@@ -323,8 +324,8 @@ class Replay {
     // The step at a (a step of the last pass that repeats itself) and the ones after it that are
     // sure to repeat themselves are stepped over; returns the step that must be decided next.
     int64_t NextStepToDecide(int64_t a) const {
-        const int64_t changedCode = Changed(
-            a - 1, codeWordsThisPass_, codeWordsLastPass_, [&](int i) {
+        const int64_t changedCode =
+            Changed(a - 1, codeWordsThisPass_, codeWordsLastPass_, [&](int i) {
                 return (codeBefore_.words[i] ^ codeTwoBefore_.words[i]) |
                        (code_.words[i] ^ codeBefore_.words[i]);
             });
@@ -490,12 +491,12 @@ class Replay {
     std::vector<uint16_t> writers_;
     AddressBits alwaysDecide_;
 
-    AddressBits code_;           // isCode, as the walk goes
-    AddressBits entry_;          // isEntry, as the walk goes
-    AddressBits codeBefore_;     // isCode as the last pass left it
-    AddressBits codeTwoBefore_;  // ... and as the pass before it left it
-    AddressBits entryAtStart_;   // entry points as this pass started
-    AddressBits entryBefore_;    // ... and as the last pass started
+    AddressBits code_;             // isCode, as the walk goes
+    AddressBits entry_;            // isEntry, as the walk goes
+    AddressBits codeBefore_;       // isCode as the last pass left it
+    AddressBits codeTwoBefore_;    // ... and as the pass before it left it
+    AddressBits entryAtStart_;     // entry points as this pass started
+    AddressBits entryBefore_;      // ... and as the last pass started
     WordMarks codeWordsThisPass_;  // the words of code_ that this pass wrote
     WordMarks codeWordsLastPass_;  // ... and the last pass
     WordMarks entryWordsThisPass_;

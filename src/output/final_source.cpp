@@ -111,8 +111,7 @@ void SubstituteInnerLabels(RunState& state, const std::vector<InnerLabel>& entri
 bool EndsFlow(const std::string& line) {
     const std::string_view text(line);
     return text.find("jmp") != std::string_view::npos ||
-           text.find("rts") != std::string_view::npos ||
-           text.find("jsr") != std::string_view::npos;
+           text.find("rts") != std::string_view::npos || text.find("jsr") != std::string_view::npos;
 }
 
 void CopyListing(RunState& state, TextReader& listing) {

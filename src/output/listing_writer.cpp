@@ -13,7 +13,6 @@ namespace {
 constexpr int kBytesPerDataLine = 16;
 constexpr int kCharactersPerString = 32;
 
-
 void AppendHexByte(std::string& text, uint8_t value) {
     text += hexDigits[value >> 4];
     text += hexDigits[value & 0x0F];

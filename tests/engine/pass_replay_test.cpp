@@ -55,7 +55,8 @@ std::string PiecedImage(std::mt19937& random, const Opcodes& ops, int64_t start,
                 for (int n = random() % 40; n > 0; --n) image += static_cast<char>(random());
                 break;
             case 1:  // undefined opcodes
-                for (int n = 1 + random() % 6; n > 0; --n) image += static_cast<char>(pick(ops.undefined));
+                for (int n = 1 + random() % 6; n > 0; --n)
+                    image += static_cast<char>(pick(ops.undefined));
                 break;
             case 2:  // instructions
                 for (int n = random() % 12; n > 0; --n) {
@@ -66,9 +67,9 @@ std::string PiecedImage(std::mt19937& random, const Opcodes& ops, int64_t start,
                 break;
             case 3:  // a jump or call somewhere into the image
             {
-                const int64_t target =
-                    start + (!linkEnds.empty() && random() % 2 ? linkEnds[random() % linkEnds.size()]
-                                                               : random() % size);
+                const int64_t target = start + (!linkEnds.empty() && random() % 2
+                                                    ? linkEnds[random() % linkEnds.size()]
+                                                    : random() % size);
                 image += static_cast<char>(random() % 2 ? 0x4C : 0x20);
                 image += static_cast<char>(target & 0xFF);
                 image += static_cast<char>((target >> 8) & 0xFF);
@@ -157,12 +158,13 @@ size_t Compare(const Scenario& setup, int round) {
 }
 
 Scenario RandomSetup(std::mt19937& random, const std::array<std::string, 256>& table,
-                  const Opcodes& ops) {
+                     const Opcodes& ops) {
     Scenario setup;
     setup.table = table;
     setup.start = std::vector<int64_t>{0, 0x400, 0x2000, 0xF000, 0xFE00}[random() % 5];
     const size_t room = static_cast<size_t>(0x10000 - setup.start);
-    setup.image = PiecedImage(random, ops, setup.start, std::min<size_t>(room, 300 + random() % 3000));
+    setup.image =
+        PiecedImage(random, ops, setup.start, std::min<size_t>(room, 300 + random() % 3000));
     if (random() % 4 == 0) {
         setup.skip = random() % 8;
         setup.image = std::string(static_cast<size_t>(setup.skip), '\x02') + setup.image;
@@ -195,10 +197,10 @@ TEST(ReplayedPasses, MatchFullPassesWithTheShippedInstructionSet) {
 // Tables mixing usual patterns with odd ones (names that only look like jumps, numbers inside
 // the pattern), so that decoding goes through the text as well.
 TEST(ReplayedPasses, MatchFullPassesWithOddInstructionSets) {
-    const char* pieces[] = {"lda #N", "lda Q",     "sta Z,y", "jmp Q",     "jsr Q",
-                            "jmp (Q)", "bne L",    "BEQ L",   "nop",       "rts  ",
+    const char* pieces[] = {"lda #N",    "lda Q",         "sta Z,y", "jmp Q",  "jsr Q",
+                            "jmp (Q)",   "bne L",         "BEQ L",   "nop",    "rts  ",
                             "jmp $1234", "bpl $0410 ; x", "bne L,Z", "lda $Q", "x $12 Q",
-                            "jmp Q$",  "dta N",    "lda.w Q", "bcs  L",    "L"};
+                            "jmp Q$",    "dta N",         "lda.w Q", "bcs  L", "L"};
     std::mt19937 random(5);
     for (int round = 0; round < 60; ++round) {
         std::array<std::string, 256> table;
