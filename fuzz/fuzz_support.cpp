@@ -39,5 +39,7 @@ void RunOnce(const std::vector<std::string>& arguments) {
     } catch (const ErrorStop&) {
     } catch (const IoFailure&) {
     }
-    for (const char* name : {"image.asm", "image.$$$", "_tmp.$$$", "_temp.$$$"}) std::remove(name);
+    for (const char* name :
+         {"image.asm", "image.asm.partial", "image.$$$", "_tmp.$$$", "_temp.$$$"})
+        std::remove(name);
 }

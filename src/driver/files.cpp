@@ -1,6 +1,13 @@
 #include "driver/files.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -11,28 +18,59 @@ namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
 
-[[noreturn]] void FailLastIo() {
-    FailIo(errno);
-}
-
-// Opens the file, refusing pipes and devices: opening them could wait for ever.
-std::FILE* OpenRegular(const std::string& name, const char* mode) {
+// Opens the file for reading, refusing pipes and devices: opening them could wait for ever.
+std::FILE* OpenForReading(const std::string& name) {
     std::error_code ec;
     std::filesystem::file_status status = std::filesystem::status(name, ec);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
         !std::filesystem::is_directory(status)) {
-        FailIo(ENXIO);
+        FailIo(ENXIO, name);
     }
     errno = 0;
-    std::FILE* file = std::fopen(name.c_str(), mode);
-    if (!file) FailLastIo();
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) FailIo(errno, name);
     return file;
+}
+
+// ---- Files removed when a signal ends the run. A signal handler may only use plain storage,
+// ---- so the names are kept in a fixed table of fixed-size texts; a slot is free when empty.
+
+constexpr int kCleanupSlots = 8;
+char cleanupNames[kCleanupSlots][PATH_MAX];
+
+void RememberForCleanup(const std::string& name) {
+    if (name.empty() || name.size() >= PATH_MAX) return;
+    for (auto& slot : cleanupNames) {
+        if (name == slot) return;
+    }
+    for (auto& slot : cleanupNames) {
+        if (slot[0] != '\0') continue;
+        // The first character last: a handler never sees a name half written.
+        std::memcpy(slot + 1, name.c_str() + 1, name.size());
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        slot[0] = name[0];
+        return;
+    }
+}
+
+void ForgetForCleanup(const std::string& name) {
+    for (auto& slot : cleanupNames) {
+        if (name == slot) slot[0] = '\0';
+    }
+}
+
+extern "C" void RemoveFilesAndDie(int signalNumber) {
+    for (auto& slot : cleanupNames) {
+        if (slot[0] != '\0') unlink(slot);
+    }
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
 }
 
 }  // namespace
 
-void FailIo(int code) {
-    throw IoFailure{code != 0 ? code : EIO};
+void FailIo(int code, const std::string& file) {
+    throw IoFailure{code != 0 ? code : EIO, file};
 }
 
 // ---- ByteFile ----
@@ -43,11 +81,12 @@ ByteFile::~ByteFile() {
 
 void ByteFile::Open(const std::string& name) {
     Close();
-    file_ = OpenRegular(name, "rb");
-    if (std::fseek(file_, 0, SEEK_END) != 0) FailLastIo();
+    name_ = name;
+    file_ = OpenForReading(name);
+    if (std::fseek(file_, 0, SEEK_END) != 0) FailIo(errno, name_);
     long size = std::ftell(file_);
-    if (size < 0) FailLastIo();
-    if (std::fseek(file_, 0, SEEK_SET) != 0) FailLastIo();
+    if (size < 0) FailIo(errno, name_);
+    if (std::fseek(file_, 0, SEEK_SET) != 0) FailIo(errno, name_);
     size_ = size;
     position_ = 0;
     bufferStart_ = 0;
@@ -61,28 +100,28 @@ void ByteFile::Close() {
     file_ = nullptr;
     buffer_.clear();
     bufferEnd_ = bufferStart_;
-    if (std::fclose(f) != 0) FailLastIo();
+    if (std::fclose(f) != 0) FailIo(errno, name_);
 }
 
 void ByteFile::Seek(int64_t offset) {
-    if (!file_ || offset < 0) FailIo(EINVAL);
+    if (!file_ || offset < 0) FailIo(EINVAL, name_);
     position_ = offset;  // the buffer is refilled lazily when the position leaves it
 }
 
 void ByteFile::Refill() {
-    if (std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) FailLastIo();
+    if (std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) FailIo(errno, name_);
     buffer_.resize(kReadChunk);
     size_t got = std::fread(buffer_.data(), 1, kReadChunk, file_);
-    if (got == 0 && std::ferror(file_)) FailLastIo();
+    if (got == 0 && std::ferror(file_)) FailIo(errno, name_);
     buffer_.resize(got);
     bufferStart_ = position_;
     bufferEnd_ = bufferStart_ + static_cast<int64_t>(got);
 }
 
 uint8_t ByteFile::ReadByteRefilling() {
-    if (!file_) FailIo(EBADF);
+    if (!file_) FailIo(EBADF, name_);
     Refill();
-    if (buffer_.empty()) FailIo(EIO);  // read past the end of the file
+    if (buffer_.empty()) FailIo(EIO, name_);  // read past the end of the file
     return buffer_[static_cast<size_t>(position_++ - bufferStart_)];
 }
 
@@ -94,7 +133,8 @@ TextReader::~TextReader() {
 
 void TextReader::Open(const std::string& name) {
     Close();
-    file_ = OpenRegular(name, "rb");
+    name_ = name;
+    file_ = OpenForReading(name);
     buffer_.clear();
     next_ = 0;
     exhausted_ = false;
@@ -114,7 +154,7 @@ void TextReader::Close() {
     if (!file_) return;
     std::FILE* f = file_;
     file_ = nullptr;
-    if (std::fclose(f) != 0) FailLastIo();
+    if (std::fclose(f) != 0) FailIo(errno, name_);
 }
 
 void TextReader::Refill() {
@@ -126,7 +166,7 @@ void TextReader::Refill() {
     size_t got = std::fread(&buffer_[old], 1, kReadChunk, file_);
     buffer_.resize(old + got);
     if (got < kReadChunk) {
-        if (std::ferror(file_)) FailLastIo();
+        if (std::ferror(file_)) FailIo(errno, name_);
         exhausted_ = true;
     }
 }
@@ -183,50 +223,116 @@ std::string TextReader::ReadLine() {
 // ---- TextWriter ----
 
 TextWriter::~TextWriter() {
-    if (!file_) return;
+    if (fd_ < 0) return;
     // Left open by a failure: keep what was written so far.
-    std::fwrite(buffer_.get(), 1, used_, file_);
-    std::fclose(file_);
+    const char* data = buffer_.get();
+    for (size_t left = used_; left > 0;) {
+        ssize_t wrote = write(fd_, data, left);
+        if (wrote <= 0 && errno != EINTR) break;
+        if (wrote > 0) data += wrote, left -= static_cast<size_t>(wrote);
+    }
+    close(fd_);
 }
 
 void TextWriter::Create(const std::string& name) {
     Close();
     if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
     used_ = 0;
-    file_ = OpenRegular(name, "wb");
+    name_ = name;
+    // Not emptied on opening: only once it is known to be a regular file. O_NONBLOCK keeps a pipe
+    // without a reader from holding the run.
+    // Remembered first, so that a signal right after the file appears still removes it.
+    RememberForCleanup(name_);
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                  0666);
+    struct stat status {};
+    int code = fd < 0                     ? errno
+               : fstat(fd, &status) != 0  ? errno
+               : !S_ISREG(status.st_mode) ? ENXIO
+               : ftruncate(fd, 0) != 0    ? errno
+                                          : 0;
+    if (code != 0) {
+        if (fd >= 0) close(fd);
+        ForgetForCleanup(name_);
+        FailIo(code, name_);
+    }
+    fd_ = fd;
+}
+
+void TextWriter::SetMode(unsigned mode) {
+    if (fd_ >= 0 && fchmod(fd_, static_cast<mode_t>(mode)) != 0) FailIo(errno, name_);
 }
 
 void TextWriter::Close() {
-    if (!file_) return;
+    if (fd_ < 0) return;
     Flush();
-    std::FILE* f = file_;
-    file_ = nullptr;
-    if (std::fclose(f) != 0) FailLastIo();
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) FailIo(errno, name_);
+}
+
+void TextWriter::Discard() {
+    if (fd_ < 0) return;
+    close(fd_);
+    fd_ = -1;
+    used_ = 0;
+}
+
+void TextWriter::WriteAll(const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t wrote = write(fd_, data, size);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) FailIo(wrote < 0 ? errno : EIO, name_);
+        data += wrote;
+        size -= static_cast<size_t>(wrote);
+    }
 }
 
 void TextWriter::Flush() {
     const size_t count = used_;
     used_ = 0;
-    if (count > 0 && std::fwrite(buffer_.get(), 1, count, file_) != count) FailLastIo();
+    WriteAll(buffer_.get(), count);
 }
 
 void TextWriter::WriteThroughFlush(std::string_view text) {
-    if (!file_) FailIo(EBADF);
+    if (fd_ < 0) FailIo(EBADF, name_);
     if (text.size() > kBufferSize - used_) Flush();
     if (text.size() > kBufferSize) {
-        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) FailLastIo();
+        WriteAll(text.data(), text.size());
         return;
     }
     std::memcpy(buffer_.get() + used_, text.data(), text.size());
     used_ += text.size();
 }
 
-// ---- erasing ----
+// ---- names, erasing and replacing ----
+
+std::string FolderOf(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : name.substr(0, slash);
+}
 
 void EraseFile(const std::string& name) {
     TextReader probe;
     probe.Open(name);
     probe.Close();
     errno = 0;
-    if (std::remove(name.c_str()) != 0) FailLastIo();
+    if (std::remove(name.c_str()) != 0) FailIo(errno, name);
+    ForgetForCleanup(name);
+}
+
+void ReplaceFile(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) FailIo(errno, to);
+    ForgetForCleanup(from);
+}
+
+void RemoveCreatedFilesOnSignal() {
+    struct sigaction action {};
+    action.sa_handler = RemoveFilesAndDie;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&action.sa_mask, signalNumber);
+    }
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &action, nullptr);
 }

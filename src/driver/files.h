@@ -1,5 +1,6 @@
 // The files of a run. Every operation is checked as it returns and a failure ends the run with
-// the I/O report (FailIo). Reads are buffered: reading byte by byte costs no system call per byte.
+// the I/O report (FailIo), which names the file. Reads are buffered: reading byte by byte costs
+// no system call per byte. Files are read through symbolic links, but never written through one.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,7 @@ class ByteFile {
     void Refill();
 
     std::FILE* file_ = nullptr;
+    std::string name_;
     int64_t size_ = 0;
     int64_t position_ = 0;
     int64_t bufferStart_ = 0;  // file offset of buffer_[0]
@@ -66,13 +68,16 @@ class TextReader {
     void Refill();
 
     std::FILE* file_ = nullptr;
+    std::string name_;
     std::string buffer_;
     size_t next_ = 0;
     bool exhausted_ = true;  // no more data beyond buffer_
 };
 
 // A text file written line by line; every line ends CR LF. Text is collected and handed to the
-// file in large pieces; each hand-over is checked.
+// file in large pieces; each hand-over is checked. Creating refuses a symbolic link and anything
+// that is not a regular file, so a planted link or device is never written through; a regular
+// file of that name (left by an interrupted run) is emptied and reused.
 class TextWriter {
   public:
     TextWriter() = default;
@@ -80,12 +85,15 @@ class TextWriter {
     TextWriter& operator=(const TextWriter&) = delete;
     ~TextWriter();
 
-    void Create(const std::string& name);  // an existing file is emptied
+    void Create(const std::string& name);
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
+    void Discard();  // closes without writing what is still collected; never fails
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Name() const { return name_; }
+    void SetMode(unsigned mode);  // permission bits of the open file
 
     void Write(std::string_view text) {  // no line end added
-        if (file_ && text.size() <= kBufferSize - used_) {
+        if (fd_ >= 0 && text.size() <= kBufferSize - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
             return;
@@ -93,7 +101,7 @@ class TextWriter {
         WriteThroughFlush(text);
     }
     void WriteLine(std::string_view text) {
-        if (file_ && text.size() + 2 <= kBufferSize - used_) {
+        if (fd_ >= 0 && text.size() + 2 <= kBufferSize - used_) {
             char* at = buffer_.get() + used_;
             std::memcpy(at, text.data(), text.size());
             at[text.size()] = '\r';
@@ -110,11 +118,25 @@ class TextWriter {
 
     void WriteThroughFlush(std::string_view text);  // when the text does not fit the buffer
     void Flush();                                   // hands the collected text to the file
+    void WriteAll(const char* data, size_t size);
 
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    std::string name_;
     std::unique_ptr<char[]> buffer_;
     size_t used_ = 0;
 };
 
+// The folder that holds the named file: "." for a bare name.
+std::string FolderOf(const std::string& name);
+
 // Opens the named file for reading, closes it and deletes it; any failure ends the run.
 void EraseFile(const std::string& name);
+
+// Puts the file from under its name in place of the file to, in one step: a reader of to sees
+// either the old file or the new one, never a part.
+void ReplaceFile(const std::string& from, const std::string& to);
+
+// From now on a signal that ends the run (Ctrl-C, a hang-up, a termination request) first
+// removes the files the run has created and not yet put in place or erased: an interrupted run
+// leaves no unfinished file behind.
+void RemoveCreatedFilesOnSignal();

@@ -1,16 +1,23 @@
 // Entry point: runs the sequence and turns the way it ended into console text and exit status.
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "driver/console.h"
+#include "driver/files.h"
 #include "driver/run_sequence.h"
 #include "driver/run_state.h"
 #include "driver/stops.h"
 #include "driver/usage.h"
 
 int main(int argc, char** argv) {
+    // The console only shows progress: a reader that goes away must not end the run. A file
+    // grown past the size limit is an I/O error like any other, not a reason to die.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    RemoveCreatedFilesOnSignal();
     auto state = std::make_unique<RunState>();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     try {
@@ -26,7 +33,7 @@ int main(int argc, char** argv) {
     } catch (const IoFailure& failure) {
         ConsoleEndOpenLine(*state);
         ConsoleLine(*state, "I/O error " + std::to_string(failure.code) + ": " +
-                                std::strerror(failure.code));
+                                std::strerror(failure.code) + " (" + failure.file + ")");
         return failure.code;
     }
 }

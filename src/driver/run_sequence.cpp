@@ -2,6 +2,7 @@
 
 #include "driver/console.h"
 #include "driver/options.h"
+#include "driver/run_files.h"
 #include "driver/run_state.h"
 #include "driver/stops.h"
 #include "driver/usage.h"
@@ -41,17 +42,17 @@ std::string BaseName(const std::string& argument) {
 
 namespace {
 
-void LoadReferenceFiles(RunState& state) {
+void LoadMnemonicFile(RunState& state) {
     ConsoleLine(state, "Read file: MNEMO.QVT");
     if (!FileExists(kMnemonicFileName)) throw ErrorStop{"ERROR: File 'MNEMO.QVT' not found."};
     for (std::string& pattern : state.mnemonicTable) pattern.clear();
     state.sourcePath = state.sourceName;
     LoadMnemonics(state);
-    if (state.useLabelFile == 1) {
-        ConsoleLine(state, "Read file: MEMORY.QVT");
-        if (!FileExists(kLabelFileName)) throw ErrorStop{"ERROR: File 'MEMORY.QVT' not found."};
-        LoadLabelNames(state);
-    }
+}
+
+void CheckLabelFile(RunState& state) {
+    ConsoleLine(state, "Read file: MEMORY.QVT");
+    if (!FileExists(kLabelFileName)) throw ErrorStop{"ERROR: File 'MEMORY.QVT' not found."};
 }
 
 // The summary line, written around the opening of the image so that a failure to open it is
@@ -76,7 +77,10 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
         throw ErrorStop{"ERROR: File " + state.sourceName + " not exists !"};
     }
     for (size_t i = 1; i < arguments.size(); ++i) ParseOption(state, arguments[i]);
-    LoadReferenceFiles(state);
+    LoadMnemonicFile(state);
+    if (state.useLabelFile == 1) CheckLabelFile(state);
+    const FolderLocks locks = GuardRunFiles(state);  // held to the end of the run
+    if (state.useLabelFile == 1) LoadLabelNames(state);
     OpenImage(state);
 
     if (state.dataBlockOnly == 1) {

@@ -18,10 +18,12 @@ struct ErrorStop {
     bool lineEndFirst = false;  // write a line end before the message
 };
 
-// A file operation failed; code is the system's error number.
+// A file operation failed; code is the system's error number, file the name of the file.
 struct IoFailure {
     int code;
+    std::string file;
 };
 
-// Ends the run with the I/O report for the given error number (EIO when the number is 0).
-[[noreturn]] void FailIo(int code);
+// Ends the run with the I/O report for the given error number (EIO when the number is 0) and
+// the file it concerns.
+[[noreturn]] void FailIo(int code, const std::string& file);

@@ -7,6 +7,7 @@
 // or a device.
 bool FileExists(const std::string& name);
 
-// True when the named file can be created or emptied and closed; leaves an empty file behind on
-// success. False for an empty name, a directory, a pipe or a device.
+// True when a file of that name may be written: an existing regular file that opens for writing,
+// or a new one in a folder that takes new files. Changes nothing: an existing file keeps its
+// contents and no file is created. False for an empty name, a directory, a pipe or a device.
 bool CanWriteFile(const std::string& name);

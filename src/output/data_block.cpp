@@ -2,10 +2,9 @@
 
 #include <string>
 
+#include "driver/run_files.h"
 #include "driver/run_state.h"
-#include "driver/stops.h"
 #include "engine/asm_lines.h"
-#include "engine/file_tests.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
 #include "output/final_source.h"
@@ -81,13 +80,9 @@ void WriteBlocks(RunState& state) {
 }  // namespace
 
 void WriteDataBlock(RunState& state) {
-    const std::string resultName = state.sourceName + kResultExtension;
-    if (!CanWriteFile(resultName)) {
-        throw ErrorStop{"ERROR: File " + resultName + " in use.", true};
-    }
-    state.asmFile.Create(resultName);
+    ResultReplacement result(state, state.sourceName + kResultExtension);
     FindTableTargets(state);
     WriteBlocks(state);
-    state.asmFile.Close();
+    result.PutInPlace();
     state.sourceFile.Close();
 }

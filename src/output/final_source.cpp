@@ -8,9 +8,8 @@
 
 #include "driver/console.h"
 #include "driver/files.h"
+#include "driver/run_files.h"
 #include "driver/run_state.h"
-#include "driver/stops.h"
-#include "engine/file_tests.h"
 #include "engine/instruction_format.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
@@ -163,15 +162,12 @@ void WriteFinalSource(RunState& state) {
     const std::string resultName = state.sourceName + kResultExtension;
     TextReader listing;
     listing.Open(listingName);
-    if (!CanWriteFile(resultName)) {
-        throw ErrorStop{"ERROR: File " + resultName + " in use.", true};
-    }
-    state.asmFile.Create(resultName);
+    ResultReplacement result(state, resultName);
     state.phase = 3;
     if (state.useLabelFile == 1) WriteEquates(state);
     CopyListing(state, listing);
     listing.Close();
-    state.asmFile.Close();
+    result.PutInPlace();
     ConsoleLine(state, ".");
 
     if (state.useLabelFile == 1) EraseFile(kNamesFileName);

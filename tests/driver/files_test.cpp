@@ -64,6 +64,7 @@ TEST(TextReader, OpeningAMissingFileFailsTheRun) {
         FAIL();
     } catch (const IoFailure& failure) {
         EXPECT_EQ(failure.code, ENOENT);
+        EXPECT_EQ(failure.file, "missing");
     }
 }
 
@@ -118,6 +119,7 @@ TEST(Files, PipesAreRefusedInsteadOfWaitedOn) {
             ADD_FAILURE() << "a pipe was opened";
         } catch (const IoFailure& failure) {
             EXPECT_EQ(failure.code, ENXIO);
+            EXPECT_EQ(failure.file, "pipe");
         }
     }
 }

@@ -1,0 +1,189 @@
+#include "driver/run_files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <tuple>
+
+#include "driver/files.h"
+#include "driver/run_sequence.h"
+#include "driver/run_state.h"
+#include "driver/stops.h"
+#include "engine/file_tests.h"
+#include "engine/instruction_format.h"
+#include "output/final_source.h"
+#include "output/listing_writer.h"
+#include "reference/label_file.h"
+#include "reference/mnemonic_file.h"
+
+namespace {
+
+// A file as the system knows it: the file a name leads to (after links), if there is one, and
+// the place the name stands (its folder and its last component).
+struct FileIdentity {
+    std::string role;
+    std::string name;
+    bool beside = false;  // named after the image, so renaming the image moves it
+    bool inPlace = true;  // written into the file its name leads to (not put in place by renaming)
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool placed = false;  // its folder exists
+    dev_t folderDevice = 0;
+    ino_t folderInode = 0;
+    std::string leaf;
+};
+
+FileIdentity Identify(std::string role, const std::string& name, bool beside = false,
+                      bool inPlace = true) {
+    FileIdentity file;
+    file.role = std::move(role);
+    file.name = name;
+    file.beside = beside;
+    file.inPlace = inPlace;
+    struct stat status {};
+    if (stat(name.c_str(), &status) == 0) {
+        file.exists = true;
+        file.device = status.st_dev;
+        file.inode = status.st_ino;
+    }
+    if (stat(FolderOf(name).c_str(), &status) == 0) {
+        file.placed = true;
+        file.folderDevice = status.st_dev;
+        file.folderInode = status.st_ino;
+        file.leaf = name.substr(name.rfind('/') + 1);
+    }
+    return file;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
+
+bool SamePlace(const FileIdentity& a, const FileIdentity& b) {
+    return a.placed && b.placed && a.folderDevice == b.folderDevice &&
+           a.folderInode == b.folderInode && a.leaf == b.leaf;
+}
+
+// Whether writing the file destroys the other one. A file written in place destroys whatever
+// its name leads to; a file put in place by renaming only what stands under its name.
+bool Destroys(const FileIdentity& written, const FileIdentity& other) {
+    return SamePlace(written, other) || (written.inPlace && SameFile(written, other));
+}
+
+// Stops the run: writing the file would destroy the other one.
+[[noreturn]] void StopForCollision(const FileIdentity& written, const FileIdentity& other) {
+    std::string advice;
+    if (!SamePlace(written, other)) {
+        advice = "remove " + written.name;  // a link planted under the name
+    } else if (written.beside && other.role == "image") {
+        advice = "rename the image";
+    } else {
+        advice = "rename the image or run from another folder";
+    }
+    throw ErrorStop{"ERROR: Writing the " + written.role + " " + written.name +
+                    " would overwrite the " + other.role + " " + other.name + "; " + advice + "."};
+}
+
+// Locks the folders in the order of their identities, so that two runs never wait for each
+// other crosswise. A folder that cannot be opened or locked (a file system without locks) is
+// passed over: the run goes on as it would without locking.
+FolderLocks LockFolders(const std::vector<std::string>& folders) {
+    std::vector<std::tuple<dev_t, ino_t, std::string>> order;
+    for (const std::string& folder : folders) {
+        struct stat status {};
+        if (stat(folder.c_str(), &status) == 0) {
+            order.emplace_back(status.st_dev, status.st_ino, folder);
+        }
+    }
+    std::sort(order.begin(), order.end());
+    FolderLocks locks;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && std::get<0>(order[i]) == std::get<0>(order[i - 1]) &&
+            std::get<1>(order[i]) == std::get<1>(order[i - 1])) {
+            continue;
+        }
+        const int fd = open(std::get<2>(order[i]).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) continue;
+        int locked;
+        while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (locked == 0) {
+            locks.Add(fd);
+        } else {
+            close(fd);
+        }
+    }
+    return locks;
+}
+
+}  // namespace
+
+FolderLocks::~FolderLocks() {
+    for (int fd : fds_) close(fd);
+}
+
+FolderLocks GuardRunFiles(const RunState& state) {
+    const std::string base = BaseName(state.sourceName);
+    const std::string result = base + kResultExtension;
+    FolderLocks locks = LockFolders({".", FolderOf(state.sourceName)});
+
+    std::vector<FileIdentity> inputs = {Identify("image", state.sourceName),
+                                        Identify("mnemonic file", kMnemonicFileName),
+                                        Identify("label file", kLabelFileName)};
+    std::vector<FileIdentity> written = {
+        Identify("result", result, true, false),
+        Identify("unfinished result", result + kUnfinishedSuffix, true)};
+    if (state.dataBlockOnly != 1) {
+        written.push_back(Identify("listing", base + kListingExtension, true));
+        written.push_back(Identify("inner-label file", kInnerLabelFileName));
+    }
+    if (state.useLabelFile == 1) written.push_back(Identify("names file", kNamesFileName));
+
+    for (const FileIdentity& file : written) {
+        for (const FileIdentity& input : inputs) {
+            if (Destroys(file, input)) StopForCollision(file, input);
+        }
+    }
+    for (size_t i = 0; i < written.size(); ++i) {
+        for (size_t j = i + 1; j < written.size(); ++j) {
+            if (Destroys(written[j], written[i])) StopForCollision(written[j], written[i]);
+        }
+    }
+    return locks;
+}
+
+ResultReplacement::ResultReplacement(RunState& state, const std::string& resultName)
+    : state_(state), resultName_(resultName), unfinishedName_(resultName + kUnfinishedSuffix) {
+    if (!CanWriteFile(resultName_)) {
+        throw ErrorStop{"ERROR: File " + resultName_ + " in use.", true};
+    }
+    state_.asmFile.Create(unfinishedName_);
+    struct stat status {};
+    if (stat(resultName_.c_str(), &status) != 0) return;
+    try {
+        state_.asmFile.SetMode(status.st_mode & 07777);
+    } catch (...) {
+        Remove();
+        throw;
+    }
+}
+
+void ResultReplacement::Remove() {
+    state_.asmFile.Discard();
+    unlink(unfinishedName_.c_str());
+}
+
+void ResultReplacement::PutInPlace() {
+    state_.asmFile.Close();
+    ReplaceFile(unfinishedName_, resultName_);
+    placed_ = true;
+}
+
+ResultReplacement::~ResultReplacement() {
+    if (!placed_) Remove();
+}
