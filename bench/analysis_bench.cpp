@@ -99,6 +99,7 @@ void RunAnalysisOn(benchmark::State& bench, const std::string& kind) {
         bench.ResumeTiming();
         OpenSource(*state, imageName);
         state->imageSize = state->sourceFile.Size();
+        state->image = RawImageMap(state->startAddress, state->skipCount, state->imageSize);
         state->passAgain = 1;
         RunAnalysis(*state);
         benchmark::DoNotOptimize(state->addressInfo.data());

@@ -72,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RunState& state = *runs[way];
         OpenSource(state, "image.bin");
         state.imageSize = state.sourceFile.Size();
+        state.image = RawImageMap(state.startAddress, state.skipCount, state.imageSize);
         state.passAgain = 1;
         if (way == 0) RunAnalysisByText(state);
         if (way == 1) RunAnalysis(state);

@@ -82,4 +82,5 @@ void OpenImage(RunState& state, const std::string& bytes, const std::string& nam
     state.sourcePath = name;
     OpenSource(state, name);
     state.imageSize = state.sourceFile.Size();
+    state.image = RawImageMap(state.startAddress, state.skipCount, state.imageSize);
 }

@@ -61,6 +61,7 @@ void OpenImage(RunState& state) {
     ConsoleWrite(state, state.sourceName + " -> ");
     OpenSource(state, state.sourceName);
     state.imageSize = state.sourceFile.Size();
+    state.image = RawImageMap(state.startAddress, state.skipCount, state.imageSize);
     state.sourceName = BaseName(state.sourceName);
     ConsoleLine(state, state.sourceName + ".asm  Address: $" + FormatHex(state.startAddress, 4));
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/files.h"
+#include "engine/image_map.h"
 
 constexpr int64_t kAddressCount = 65536;
 constexpr int64_t kLastAddress = 0xFFFF;
@@ -43,6 +44,13 @@ struct RunState {
     std::string sourceName;
     std::string sourcePath;
     int64_t imageSize = 0;
+
+    // The image: which file bytes load where (image_map.h); the region being read, and the
+    // layer whose picture of memory the tables hold.
+    ImageMap image;
+    int currentRegion = 0;
+    int currentLayer = 0;
+    std::string labelPrefix = "E_";  // of the generated labels of the current layer
 
     // Per-address knowledge; reach it through the accessors below.
     std::array<AddressInfo, kAddressCount> addressInfo{};
@@ -134,4 +142,10 @@ inline void SetBit(Bitmap& map, int64_t address) {
 }
 inline void ClearBit(Bitmap& map, int64_t address) {
     if (InAddressSpace(address)) map[address >> 3] &= static_cast<uint8_t>(~bitMasks[address & 7]);
+}
+
+// ---- The image.
+
+inline const Region& CurrentRegion(const RunState& state) {
+    return state.image.regions[static_cast<size_t>(state.currentRegion)];
 }

@@ -68,16 +68,20 @@ void Accept(RunState& state, const Decoded& d) {
 struct FileSource {
     RunState& state;
     const OpcodeShapes* shapes;  // none: every instruction through its text
+    int64_t end = 0;             // the file offset after the region
 
-    void Start() { state.sourceFile.Seek(state.skipCount); }
-    bool AtEnd() const { return state.sourceFile.AtEnd(); }
+    void Start(const Region& region) {
+        state.sourceFile.Seek(region.fileOffset);
+        end = EndOffset(region);
+    }
+    bool AtEnd() const { return state.sourceFile.Position() >= end || state.sourceFile.AtEnd(); }
     uint8_t Next() { return state.sourceFile.ReadByte(); }
     Decoded Decode() { return DecodeStep(state, shapes); }
     int64_t Position() const { return state.sourceFile.Position(); }
     void Seek(int64_t position) { state.sourceFile.Seek(position); }
 };
 
-// ... or the image's bytes held in memory, for tables without text-decided patterns. Positions
+// ... or the region's bytes held in memory, for tables without text-decided patterns. Positions
 // are file offsets as for the file.
 struct MemorySource {
     RunState& state;
@@ -85,7 +89,7 @@ struct MemorySource {
     const ImageBytes& image;
     size_t next = 0;  // index of the next byte to read
 
-    void Start() { next = 0; }
+    void Start(const Region&) { next = 0; }
     bool AtEnd() const { return next >= image.size(); }
     uint8_t Next() { return image[next++]; }
     Decoded Decode() {
@@ -94,11 +98,15 @@ struct MemorySource {
         next = std::min(at + d.length, image.size());  // past the operand bytes there are
         return d;
     }
-    int64_t Position() const { return state.skipCount + static_cast<int64_t>(next); }
-    void Seek(int64_t position) { next = static_cast<size_t>(position - state.skipCount); }
+    int64_t Position() const {
+        return CurrentRegion(state).fileOffset + static_cast<int64_t>(next);
+    }
+    void Seek(int64_t position) {
+        next = static_cast<size_t>(position - CurrentRegion(state).fileOffset);
+    }
 };
 
-// Returns false when the rejection ends the pass.
+// Returns false when the rejection ends the walk of the region.
 template <typename Source>
 bool Reject(RunState& state, const Decoded& d, Source& source) {
     if (d.hasOperand) {
@@ -106,7 +114,7 @@ bool Reject(RunState& state, const Decoded& d, Source& source) {
         ClearBit(state.referencedMap, state.currentAddress);
     }
     const int64_t position = source.Position();
-    if (position + d.length >= state.imageSize) return false;
+    if (position + d.length >= EndOffset(CurrentRegion(state))) return false;
     source.Seek(position - (d.length - 1));
     SetIsCode(state, state.currentAddress, 0);
     state.instructionLength = 1;
@@ -114,7 +122,7 @@ bool Reject(RunState& state, const Decoded& d, Source& source) {
     return true;
 }
 
-// Applies the byte rule to currentByte; returns false when the pass ends here.
+// Applies the byte rule to currentByte; returns false when the walk of the region ends here.
 template <typename Source>
 bool ApplyByteRule(RunState& state, PassState& pass, Source& source) {
     if (state.mnemonicTable[state.currentByte].empty()) {
@@ -133,63 +141,84 @@ bool ApplyByteRule(RunState& state, PassState& pass, Source& source) {
     return Reject(state, d, source);
 }
 
+// One pass: the regions in rising address order, each from its first byte; the first byte of
+// every region is an entry point.
 template <typename Source>
-void RunPass(RunState& state, Source& source) {
-    source.Start();
+void RunPass(RunState& state, Source& source, const std::vector<int>& regions) {
     state.phase = 1;
-    state.currentAddress = state.startAddress;
     state.dataColumn = 0;
-    SetIsEntry(state, state.startAddress, 1);
+    for (int index : regions) SetIsEntry(state, state.image.regions[index].address, 1);
     state.passAgain = 0;
     PassState pass;
-    while (!source.AtEnd()) {
-        state.currentByte = source.Next();
-        if (!ApplyByteRule(state, pass, source)) break;
+    for (int index : regions) {
+        const Region& region = state.image.regions[index];
+        state.currentRegion = index;
+        source.Start(region);
+        state.currentAddress = region.address;
+        while (!source.AtEnd()) {
+            state.currentByte = source.Next();
+            if (!ApplyByteRule(state, pass, source)) break;
+        }
     }
     ConsoleWrite(state, ".");
 }
 
 // Whole passes while another is asked for, up to the given number.
 template <typename Source>
-void RunWholePasses(RunState& state, Source& source, int64_t limit) {
-    for (int64_t pass = 0; state.passAgain == 1 && pass < limit; ++pass) RunPass(state, source);
+void RunWholePasses(RunState& state, Source& source, const std::vector<int>& regions,
+                    int64_t limit) {
+    for (int64_t pass = 0; state.passAgain == 1 && pass < limit; ++pass) {
+        RunPass(state, source, regions);
+    }
 }
 
-// The image's bytes after the skipped ones.
-ImageBytes ReadImage(RunState& state) {
-    ImageBytes image(static_cast<size_t>(std::max<int64_t>(0, state.imageSize - state.skipCount)));
-    state.sourceFile.Seek(state.skipCount);
+// The region's bytes.
+ImageBytes ReadImage(RunState& state, const Region& region) {
+    ImageBytes image(static_cast<size_t>(region.length));
+    state.sourceFile.Seek(region.fileOffset);
     for (uint8_t& byte : image) byte = state.sourceFile.ReadByte();
     return image;
+}
+
+// The passes over one layer. Most images settle within a few passes, and a whole pass is
+// cheapest then. A single region that keeps asking for passes goes on with passes that replay
+// the one before. A region that fits the address space is read once and decoded from memory.
+void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const std::vector<int>& regions) {
+    state.passAgain = 1;
+    if (regions.size() == 1) state.currentRegion = regions[0];
+    if (regions.size() == 1 && CanReplayPasses(state)) {
+        if (HasTextShapes(shapes)) {
+            FileSource source{state, &shapes};
+            RunWholePasses(state, source, regions, kWholePassesFirst);
+        } else {
+            const ImageBytes image = ReadImage(state, CurrentRegion(state));
+            MemorySource source{state, shapes, image};
+            RunWholePasses(state, source, regions, kWholePassesFirst);
+        }
+        if (state.passAgain == 1) RunReplayedPasses(state, shapes);
+    } else {
+        FileSource source{state, &shapes};
+        RunWholePasses(state, source, regions, INT64_MAX);
+    }
 }
 
 }  // namespace
 
 void RunAnalysis(RunState& state) {
     const OpcodeShapes shapes = ShapesOfTable(state);
-    // Most images settle within a few passes, and a whole pass is cheapest then. An image that
-    // keeps asking for passes goes on with passes that replay the one before. An image that
-    // fits the address space is read once and decoded from memory.
-    if (CanReplayPasses(state)) {
-        if (HasTextShapes(shapes)) {
-            FileSource source{state, &shapes};
-            RunWholePasses(state, source, kWholePassesFirst);
-        } else {
-            const ImageBytes image = ReadImage(state);
-            MemorySource source{state, shapes, image};
-            RunWholePasses(state, source, kWholePassesFirst);
-        }
-        if (state.passAgain == 1) RunReplayedPasses(state, shapes);
-    } else {
-        FileSource source{state, &shapes};
-        RunWholePasses(state, source, INT64_MAX);
+    for (int layer = 0; layer < state.image.layerCount; ++layer) {
+        AnalyseLayer(state, shapes, CodeRegionsByAddress(state.image, layer));
     }
     state.sourceFile.Close();
 }
 
 void RunAnalysisByText(RunState& state) {
-    FileSource source{state, nullptr};
-    RunWholePasses(state, source, INT64_MAX);
+    for (int layer = 0; layer < state.image.layerCount; ++layer) {
+        const std::vector<int> regions = CodeRegionsByAddress(state.image, layer);
+        FileSource source{state, nullptr};
+        state.passAgain = 1;
+        RunWholePasses(state, source, regions, INT64_MAX);
+    }
     state.sourceFile.Close();
 }
 

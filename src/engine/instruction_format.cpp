@@ -17,7 +17,7 @@ constexpr size_t kMnemonicLength = 3;
 
 // File offset of the byte at the given distance after the current opcode.
 int64_t FileOffsetAfterOpcode(const RunState& state, int64_t distance) {
-    return state.skipCount + (state.currentAddress - state.startAddress) + distance;
+    return FileOffsetOf(CurrentRegion(state), state.currentAddress) + distance;
 }
 
 // Reads the operand bytes that lie inside the file; returns how many were read.
@@ -25,7 +25,7 @@ int ReadOperandBytes(RunState& state, uint8_t length) {
     int count = 0;
     state.operandBytes = {0, 0};
     for (int i = 0; i + 1 < length; ++i) {
-        if (FileOffsetAfterOpcode(state, 1 + i) >= state.imageSize) break;
+        if (FileOffsetAfterOpcode(state, 1 + i) >= EndOffset(CurrentRegion(state))) break;
         state.operandBytes[i] = state.sourceFile.ReadByte();
         ++count;
     }
@@ -43,9 +43,9 @@ std::string TruncatedForm(const RunState& state, uint8_t opcode, int bytesRead) 
 void ReportInnerLabels(RunState& state, uint8_t length) {
     for (int k = length - 1; k >= 1; --k) {
         if (!IsLabelTarget(state, state.currentAddress + k)) continue;
-        state.anchorLabel = CodeLabel(state.currentAddress);
-        state.tmpFile.WriteLine(CodeLabel(state.currentAddress + k) + state.anchorLabel + "+" +
-                                std::to_string(k));
+        state.anchorLabel = CodeLabel(state, state.currentAddress);
+        state.tmpFile.WriteLine(CodeLabel(state, state.currentAddress + k) + state.anchorLabel +
+                                "+" + std::to_string(k));
     }
 }
 
@@ -103,7 +103,7 @@ int64_t OperandValue(char placeholder, uint8_t length, const std::array<uint8_t,
 }
 
 bool IsCutByEndOfFile(const RunState& state, uint8_t length) {
-    return FileOffsetAfterOpcode(state, length) > state.imageSize;
+    return FileOffsetAfterOpcode(state, length) > EndOffset(CurrentRegion(state));
 }
 
 bool IsRecordedValue(int64_t value) {
@@ -148,7 +148,6 @@ void FormatOperand(RunState& state, size_t position, uint8_t length) {
         if (at <= position) position += 2;
     }
 
-    const int64_t imageLength = state.imageSize - state.skipCount;
     if (IsCutByEndOfFile(state, length)) {
         state.workLine = TruncatedForm(state, opcode, bytesRead);
         if (state.phase == 2) ReportInnerLabels(state, length);
@@ -158,10 +157,10 @@ void FormatOperand(RunState& state, size_t position, uint8_t length) {
     if (state.phase == 1) {
         RecordReference(state);
     } else if (state.phase == 2) {
+        // A reference to the last byte of a region stays a number.
         if (placeholder != 'N' && IsLabelTarget(state, state.operandValue) &&
-            state.operandValue >= state.startAddress &&
-            state.operandValue <= state.startAddress + imageLength - 2) {
-            state.operandText = kLabelPrefix + state.operandText.substr(1, 4);
+            LiesInLayer(state.image, state.currentLayer, state.operandValue, 1)) {
+            state.operandText = state.labelPrefix + state.operandText.substr(1, 4);
         }
         if (placeholder == 'N' && ParseNumber(state.operandText) < 0x100) {
             state.operandText.erase(1, 2);

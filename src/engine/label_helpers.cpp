@@ -7,13 +7,13 @@ bool IsLabelTarget(const RunState& state, int64_t address) {
     return TestBit(state.codeRefMap, address) && TestBit(state.referencedMap, address);
 }
 
-std::string CodeLabel(int64_t address) {
-    return kLabelPrefix + FormatHex(address, 4);
+std::string CodeLabel(const RunState& state, int64_t address) {
+    return state.labelPrefix + FormatHex(address, 4);
 }
 
 std::string LabelField(const RunState& state) {
     if (state.phase == 2 && IsLabelTarget(state, state.currentAddress)) {
-        return CodeLabel(state.currentAddress) + "\t";
+        return CodeLabel(state, state.currentAddress) + "\t";
     }
     return "\t";
 }

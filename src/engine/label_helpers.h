@@ -12,8 +12,8 @@ constexpr char kLabelPrefix[] = "E_";
 // Addresses outside $0000-$FFFF never carry a label.
 bool IsLabelTarget(const RunState& state, int64_t address);
 
-// "E_" and the 4 hex digits of the address.
-std::string CodeLabel(int64_t address);
+// The label of the address: the current layer's prefix ("E_" in the first) and its 4 hex digits.
+std::string CodeLabel(const RunState& state, int64_t address);
 
 // The label field of the current address: its label and a tab in phase 2 when it is a label
 // target, a lone tab otherwise.

@@ -181,8 +181,9 @@ class Replay {
   public:
     Replay(RunState& state, const OpcodeShapes& shapes)
         : state_(state),
-          first_(state.startAddress),
-          end_(state.startAddress + std::max<int64_t>(0, state.imageSize - state.skipCount)) {
+          region_(CurrentRegion(state)),
+          first_(region_.address),
+          end_(EndAddress(region_)) {
         for (int64_t a = 0; a < kAddressCount; ++a) {
             if (state.addressInfo[a].isCode) code_.Set(a);
             if (state.addressInfo[a].isEntry) entry_.Set(a);
@@ -199,7 +200,6 @@ class Replay {
 
     void RunPasses() {
         while (state_.passAgain == 1) RunPass();
-        state_.sourceFile.Close();
         for (int64_t a = 0; a < kAddressCount; ++a) {
             state_.addressInfo[a].isCode = code_.Test(a) ? 1 : 0;
             state_.addressInfo[a].isEntry = entry_.Test(a) ? 1 : 0;
@@ -212,7 +212,7 @@ class Replay {
     void DecodeImage(const OpcodeShapes& shapes) {
         facts_.resize(static_cast<size_t>(end_ - first_));
         for (int64_t a = first_; a < end_; ++a) {
-            state_.sourceFile.Seek(state_.skipCount + (a - first_));
+            state_.sourceFile.Seek(FileOffsetOf(region_, a));
             state_.currentByte = state_.sourceFile.ReadByte();
             state_.currentAddress = a;
             StepFacts& f = facts_[static_cast<size_t>(a - first_)];
@@ -238,7 +238,7 @@ class Replay {
                 f.flags |= StepFacts::Recorded;
                 f.recordedValue = AddressOrNone(d.recordedValue);
             }
-            if (state_.sourceFile.Position() + d.length >= state_.imageSize) {
+            if (state_.sourceFile.Position() + d.length >= EndOffset(region_)) {
                 f.flags |= StepFacts::EndsPass;
             }
         }
@@ -484,7 +484,8 @@ class Replay {
     }
 
     RunState& state_;
-    const int64_t first_;  // the image's addresses: [first_, end_)
+    const Region region_;
+    const int64_t first_;  // the region's addresses: [first_, end_)
     const int64_t end_;
     std::vector<StepFacts> facts_;
     std::vector<uint32_t> writerStart_;
@@ -521,8 +522,8 @@ class Replay {
 }  // namespace
 
 bool CanReplayPasses(const RunState& state) {
-    const int64_t length = std::max<int64_t>(0, state.imageSize - state.skipCount);
-    return state.startAddress >= 0 && state.startAddress + length <= kAddressCount;
+    const Region& region = CurrentRegion(state);
+    return region.address >= 0 && EndAddress(region) <= kAddressCount;
 }
 
 void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes) {

@@ -9,8 +9,9 @@
 
 struct RunState;
 
-// True when the whole image lies within $0000-$FFFF, as the replay needs.
+// True when the current region lies within $0000-$FFFF, as the replay needs.
 bool CanReplayPasses(const RunState& state);
 
-// Runs the passes over the open image (one "." on the console per pass) and closes it.
+// Runs the passes over the current region of the open image, the only Code region of its layer
+// (one "." on the console per pass).
 void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes);

@@ -15,16 +15,22 @@ namespace {
 constexpr int kBytesPerLine = 16;
 constexpr int kWordsPerLine = 6;
 
+// True while the region has bytes left to read.
+bool MoreIn(const RunState& state, const Region& region) {
+    return state.sourceFile.Position() < EndOffset(region) && !state.sourceFile.AtEnd();
+}
+
 // Marks every address found in a table as the start of a byte block; nothing is written.
-void FindTableTargets(RunState& state) {
-    state.currentAddress = state.startAddress;
-    SetIsEntry(state, state.startAddress, 1);
+void FindTableTargets(RunState& state, const Region& region) {
+    state.sourceFile.Seek(region.fileOffset);
+    state.currentAddress = region.address;
+    SetIsEntry(state, region.address, 1);
     char kind = 'B';
-    while (!state.sourceFile.AtEnd()) {
+    while (MoreIn(state, region)) {
         AddressInfo info = InfoAt(state, state.currentAddress);
         if (info.isEntry == 1) kind = static_cast<char>(info.blockKind);
         uint8_t low = state.sourceFile.ReadByte();
-        if (kind == 'W' && !state.sourceFile.AtEnd()) {
+        if (kind == 'W' && MoreIn(state, region)) {
             int64_t word = low + 256 * state.sourceFile.ReadByte();
             SetIsEntry(state, word, 1);
             SetBlockKind(state, word, 'B');
@@ -35,22 +41,19 @@ void FindTableTargets(RunState& state) {
     }
 }
 
-// Writes every item; a table's last byte without a partner is written as a byte item.
-void WriteBlocks(RunState& state) {
-    state.sourceFile.Seek(state.skipCount);
-    state.currentAddress = state.startAddress;
-    state.itemCount = 0;
+// Writes every item of the region; a table's last byte without a partner is written as a byte
+// item.
+void WriteBlocks(RunState& state, const Region& region) {
+    state.sourceFile.Seek(region.fileOffset);
+    state.currentAddress = region.address;
     char kind = 'B';
-    WriteAsmLine(state, "\topt h-");
-    WriteHeader(state, state.startAddress);
-    WriteAsmLine(state, "");
-    while (!state.sourceFile.AtEnd()) {
+    while (MoreIn(state, region)) {
         AddressInfo info = InfoAt(state, state.currentAddress);
         if (info.isEntry == 1) kind = static_cast<char>(info.blockKind);
         state.currentByte = state.sourceFile.ReadByte();
         state.pendingLine.clear();
         const bool isTable = kind == 'W';
-        const bool isWord = isTable && !state.sourceFile.AtEnd();
+        const bool isWord = isTable && MoreIn(state, region);
         int64_t value = state.currentByte;
         if (isWord) value += 256 * state.sourceFile.ReadByte();
         const int lineLimit = isTable ? kWordsPerLine - 1 : kBytesPerLine - 1;
@@ -58,12 +61,12 @@ void WriteBlocks(RunState& state) {
         if (info.isEntry == 1) {
             state.asmFile.Write("\r\n");
             if (state.itemCount != 0) state.asmFile.Write("\r\n");
-            state.pendingLine = CodeLabel(state.currentAddress);
+            state.pendingLine = CodeLabel(state, state.currentAddress);
             state.itemCount = 0;
         }
         const bool first = state.itemCount == 0;
         if (isWord) {
-            std::string word = "a(" + CodeLabel(value) + ")";
+            std::string word = "a(" + CodeLabel(state, value) + ")";
             state.asmFile.Write(first ? state.pendingLine + "\tdta " + word : "," + word);
         } else {
             std::string byte = "$" + FormatHex(value, 2);
@@ -81,8 +84,22 @@ void WriteBlocks(RunState& state) {
 
 void WriteDataBlock(RunState& state) {
     ResultReplacement result(state, state.sourceName + kResultExtension);
-    FindTableTargets(state);
-    WriteBlocks(state);
+    const std::vector<Region>& regions = state.image.regions;
+    for (size_t i = 0; i < regions.size(); ++i) {
+        state.currentRegion = static_cast<int>(i);
+        FindTableTargets(state, regions[i]);
+    }
+    state.itemCount = 0;
+    WriteAsmLine(state, "\topt h-");
+    for (size_t i = 0; i < regions.size(); ++i) {
+        state.currentRegion = static_cast<int>(i);
+        const bool startsSegment = i == 0 || regions[i].segment != regions[i - 1].segment;
+        if (startsSegment) {
+            WriteHeader(state, regions[i].address);
+            WriteAsmLine(state, "");
+        }
+        WriteBlocks(state, regions[i]);
+    }
     result.PutInPlace();
     state.sourceFile.Close();
 }

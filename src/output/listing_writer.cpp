@@ -20,7 +20,7 @@ void AppendHexByte(std::string& text, uint8_t value) {
 
 // The label field of the current address: its label and a tab, or a tab.
 void AppendLabelField(const RunState& state, std::string& text, bool labelled) {
-    if (labelled) text += CodeLabel(state.currentAddress);
+    if (labelled) text += CodeLabel(state, state.currentAddress);
     text += '\t';
 }
 
@@ -79,7 +79,7 @@ void HandleInstruction(RunState& state) {
     // A label inside the instruction is written as this instruction's label plus an offset, so
     // the instruction needs a label of its own (unless its label field already holds it).
     if (!state.anchorLabel.empty() &&
-        !(labelled && state.anchorLabel == CodeLabel(state.currentAddress))) {
+        !(labelled && state.anchorLabel == CodeLabel(state, state.currentAddress))) {
         state.outLine.insert(0, state.anchorLabel);
     }
     QueueLine(state, state.outLine);
@@ -162,21 +162,12 @@ std::string InsertRepeatPrefix(const RunState& state, const std::string& line,
     return result;
 }
 
-void WriteListing(RunState& state) {
-    OpenSource(state, state.sourcePath);
-    state.tmpFile.Create(kInnerLabelFileName);
-    state.asmFile.Create(state.sourceName + kListingExtension);
-    state.phase = 2;
-    state.currentAddress = state.startAddress;
-    state.dataColumn = 0;
-    WriteAsmLine(state, "\topt h-");
-    WriteAsmLine(state, "");
-    WriteHeader(state, state.startAddress);
-    state.pendingLine.clear();
-    state.pendingIsMarker = false;
-    state.itemCount = 0;
-    state.prevByte = 0;
-    while (!state.sourceFile.AtEnd()) {
+namespace {
+
+// The bytes of a Code region: instructions where the analysis found code, data elsewhere.
+void ListCode(RunState& state, const Region& region) {
+    const int64_t end = EndOffset(region);
+    while (state.sourceFile.Position() < end && !state.sourceFile.AtEnd()) {
         state.currentByte = state.sourceFile.ReadByte();
         if (!state.mnemonicTable[state.currentByte].empty() &&
             InfoAt(state, state.currentAddress).isCode == 1) {
@@ -184,6 +175,52 @@ void WriteListing(RunState& state) {
         } else {
             HandleDataByte(state);
         }
+    }
+}
+
+// The head of a segment's bytes: the origin, and an empty line before the first line (the
+// held-back line starts out empty).
+void StartOrigin(RunState& state, int64_t address) {
+    WriteHeader(state, address);
+    state.pendingLine.clear();
+    state.pendingIsMarker = false;
+    state.itemCount = 0;
+    state.prevByte = 0;
+}
+
+void ListRegion(RunState& state, const Region& region) {
+    state.currentAddress = region.address;
+    state.sourceFile.Seek(region.fileOffset);
+    switch (region.kind) {
+        case RegionKind::Code:
+            ListCode(state, region);
+            break;
+        case RegionKind::Data:
+        case RegionKind::Words:
+        case RegionKind::Header:
+            break;
+    }
+}
+
+}  // namespace
+
+void WriteListing(RunState& state) {
+    OpenSource(state, state.sourcePath);
+    state.tmpFile.Create(kInnerLabelFileName);
+    state.asmFile.Create(state.sourceName + kListingExtension);
+    state.phase = 2;
+    state.dataColumn = 0;
+    WriteAsmLine(state, "\topt h-");
+    WriteAsmLine(state, "");
+    const std::vector<Region>& regions = state.image.regions;
+    for (size_t i = 0; i < regions.size(); ++i) {
+        const Region& region = regions[i];
+        state.currentRegion = static_cast<int>(i);
+        const bool startsSegment = i == 0 || region.segment != regions[i - 1].segment;
+        if (startsSegment || regions[i - 1].kind == RegionKind::Header) {
+            StartOrigin(state, region.address);
+        }
+        ListRegion(state, region);
     }
     CloseDataLine(state);
     QueueMarker(state);

@@ -1,0 +1,87 @@
+// The image: which bytes of the source file load where.
+//
+// The source file is read as a list of regions, in file order. A region is a run of file bytes
+// of one kind:
+//   Code    bytes that load at consecutive addresses; the analysis decodes them;
+//   Data    bytes that load at addresses but are data by their place (a cartridge's flags);
+//   Words   address words that load at addresses (run and init addresses, vectors); never
+//           decoded, written as address words;
+//   Header  bytes that load nowhere (a load file's segment headers, a cartridge header); written
+//           as they are.
+// A raw image is a single Code region: the file from the skipped bytes on, at the start address.
+// Atari files give more (atari_file.h).
+//
+// Regions form layers. Within a layer no two regions share an address, so a layer is a picture
+// of memory: the analysis works on one layer at a time with the whole 64 KB tables. A region that
+// loads over bytes of its layer starts the next layer; its labels get the layer's own form.
+//
+// Every reader of image bytes goes through the same rule: the byte of address a in region r lies
+// at file offset r.fileOffset + (a - r.address).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class RegionKind : uint8_t { Code, Data, Words, Header };
+
+struct Region {
+    RegionKind kind = RegionKind::Code;
+    int64_t fileOffset = 0;  // of its first byte
+    int64_t length = 0;
+    int64_t address = 0;  // where its first byte loads; none for a header
+    int layer = 0;
+    int segment = 0;  // the segment it belongs to (segments below)
+};
+
+// A piece of the file as the user knows it: a load-file segment with its header, the cartridge,
+// or the raw image. Its regions follow one another in the region list.
+struct Segment {
+    int64_t first = 0;  // the addresses it loads, first and last
+    int64_t last = 0;
+    std::string note;  // what the segment's comment line adds ("init address $2E00")
+};
+
+// An address the program is started or called at (run and init addresses, vectors), and the
+// layer whose picture of memory it lies in.
+struct ImageEntry {
+    int64_t address = 0;
+    int layer = 0;
+};
+
+struct ImageMap {
+    std::vector<Region> regions;  // in file order
+    std::vector<Segment> segments;
+    std::vector<ImageEntry> entries;
+    int layerCount = 1;
+    bool describesSegments = false;  // segments get comment lines (Atari files)
+    std::string found;               // what the file turned out to be, for the console
+};
+
+// A raw image: the file from byte skip on, at the start address (no bytes when skip is at or
+// past the end).
+ImageMap RawImageMap(int64_t startAddress, int64_t skip, int64_t fileSize);
+
+// The file offset of the byte of an address of the region.
+inline int64_t FileOffsetOf(const Region& region, int64_t address) {
+    return region.fileOffset + (address - region.address);
+}
+inline int64_t EndAddress(const Region& region) {
+    return region.address + region.length;
+}
+inline int64_t EndOffset(const Region& region) {
+    return region.fileOffset + region.length;
+}
+inline bool HasAddresses(const Region& region) {
+    return region.kind != RegionKind::Header;
+}
+
+// True when the address lies in a region of the layer that loads at addresses, and not among
+// the last `margin` addresses of that region.
+bool LiesInLayer(const ImageMap& map, int layer, int64_t address, int64_t margin = 0);
+
+// The indexes of the layer's Code regions, by rising address: the order the analysis walks them.
+std::vector<int> CodeRegionsByAddress(const ImageMap& map, int layer);
+
+// The form of a generated label's prefix in a layer: "E_" in the first, "E1_" in the second...
+std::string LabelPrefixOfLayer(int layer);
