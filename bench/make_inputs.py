@@ -29,6 +29,16 @@ def realistic(folder):
     return image[:0xC000]
 
 
+def compiled_load_file(folder, name='mousedemo'):
+    """A whole Atari load file: cc65's largest sample, with its system check, init and run."""
+    out = os.path.join(folder, name + '.xex')
+    subprocess.run(['cl65', '-t', 'atari', '-O', '-o', out, '/usr/share/cc65/samples/%s.c' % name],
+                   cwd=folder, check=True, capture_output=True)
+    data = open(out, 'rb').read()
+    os.remove(out)
+    return data
+
+
 def many_passes(blocks=(0x10000 - 3) // 3):
     """Each pass uncovers one more backward branch into bytes taken for data: the image starts
     with a jump to its last block; every block is an undefined byte (data up to the next entry
@@ -70,6 +80,7 @@ def main_into(folder, project, many_pass_blocks=(0x10000 - 3) // 3):
     add('labels-5000', code, 0x1000, '-l:labels5000')
     table = b''.join(struct.pack('<H', 0x1000 + (i * 7) % len(code)) for i in range(len(code) // 4))
     add('address-table', table + code[len(table):], 0x1000, '-d -bad$1000')
+    add('load-file', compiled_load_file(folder), 0x0000, '-x')  # da65 reads it as one block
     open(os.path.join(folder, 'labels5000.qvt'), 'w').write(label_file(5000))
     for reference in ('mnemo.qvt', 'memory.qvt'):
         open(os.path.join(folder, reference), 'wb').write(

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Records the result file of every benchmark image and of every round-trip corpus image in
-every mode, so that a change meant only for speed can be checked to leave every output byte
+"""Records the result file of every benchmark image and of every round-trip corpus image and
+Atari file in every mode, so that a change meant only for speed can be checked to leave every output byte
 as it was:
 
     record_outputs.py VELKOR PROJECT_DIR OUT_DIR       (then: diff -r OLD_OUT NEW_OUT)
@@ -15,6 +15,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'roundtrip'))
 import roundtrip  # noqa: E402
 import make_inputs  # noqa: E402
+from atari_files import compiled_files, main_block, synthetic_files  # noqa: E402
 
 
 def record(velkor, project, image, start, options, target, labels=None):
@@ -38,6 +39,11 @@ def main():
         for name, image, start in roundtrip.build_corpus(work):
             for mode, options in roundtrip.modes(image, start):
                 record(velkor, project, image, start, options, os.path.join(out, name + '.' + mode))
+        for name, data in compiled_files(work) + synthetic_files():
+            first, length = main_block(name, data)
+            for mode, options in roundtrip.modes(bytes(length), first):
+                record(velkor, project, data, first, ['-x'] + options,
+                       os.path.join(out, 'x-' + name + '.' + mode))
         inputs = os.path.join(work, 'bench')
         make_inputs.main_into(inputs, project, many_pass_blocks=1500)
         for line in open(os.path.join(inputs, 'cases.txt')).read().splitlines():

@@ -2,8 +2,11 @@
 
 #include <cctype>
 
+#include "driver/files.h"
 #include "driver/run_state.h"
+#include "driver/stops.h"
 #include "driver/usage.h"
+#include "engine/file_tests.h"
 #include "engine/text_helpers.h"
 
 namespace {
@@ -36,21 +39,27 @@ void MarkBlockKind(RunState& state, int64_t address, uint8_t isCode, char kind) 
     SetBlockKind(state, address, static_cast<uint8_t>(kind));
 }
 
+// Applies the block option and keeps it for the layers that are set up later.
+void AddBlockHint(RunState& state, int64_t address, char kind) {
+    state.blockHints.push_back({address, kind});
+    ApplyBlockHint(state, state.blockHints.back());
+}
+
 void ParseBlockOption(RunState& state, const std::string& argument) {
     switch (UpperAt(argument, 2)) {
         case 'C':
-            MarkLabelledBlock(state, BlockAddress(argument, 3), 1);
+            AddBlockHint(state, BlockAddress(argument, 3), 'c');
             return;
         case 'D':
-            MarkLabelledBlock(state, BlockAddress(argument, 3), 0);
+            AddBlockHint(state, BlockAddress(argument, 3), 'd');
             return;
         case 'A':
             switch (UpperAt(argument, 3)) {
                 case 'C':
-                    MarkBlockKind(state, BlockAddress(argument, 4), 1, 'B');
+                    AddBlockHint(state, BlockAddress(argument, 4), 'C');
                     return;
                 case 'D':
-                    MarkBlockKind(state, BlockAddress(argument, 4), 0, 'W');
+                    AddBlockHint(state, BlockAddress(argument, 4), 'D');
                     return;
                 default:
                     ShowUsage();
@@ -78,6 +87,22 @@ void ParseSkipOrStyle(RunState& state, const std::string& argument) {
 
 }  // namespace
 
+void ApplyBlockHint(RunState& state, const BlockHint& hint) {
+    switch (hint.kind) {
+        case 'c':
+            MarkLabelledBlock(state, hint.address, 1);
+            break;
+        case 'd':
+            MarkLabelledBlock(state, hint.address, 0);
+            break;
+        case 'C':
+            MarkBlockKind(state, hint.address, 1, 'B');
+            break;
+        default:
+            MarkBlockKind(state, hint.address, 0, 'W');
+    }
+}
+
 void ParseOption(RunState& state, const std::string& argument) {
     if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) ShowUsage();
     switch (UpperAt(argument, 1)) {
@@ -99,7 +124,41 @@ void ParseOption(RunState& state, const std::string& argument) {
         case 'B':
             ParseBlockOption(state, argument);
             return;
+        case 'X':
+            state.atariFiles = 1;
+            return;
         default:
             ShowUsage();
     }
+}
+
+void ParseArgument(RunState& state, const std::string& argument, int depth) {
+    if (argument.empty() || argument[0] != '@') {
+        ParseOption(state, argument);
+        return;
+    }
+    const std::string name = argument.substr(1);
+    if (!FileExists(name)) throw ErrorStop{"ERROR: Options file " + name + " not found."};
+    if (depth >= kMaxOptionFileDepth) {
+        throw ErrorStop{"ERROR: Options file " + name + " is read from itself, or too deep."};
+    }
+    state.optionFiles.push_back(name);
+    TextReader reader;
+    reader.Open(name);
+    std::vector<std::string> lines;
+    while (!reader.AtEnd()) lines.push_back(reader.ReadLine());
+    reader.Close();
+    for (std::string& line : lines) {
+        line = OptionOfLine(line);
+        if (!line.empty()) ParseArgument(state, line, depth + 1);
+    }
+}
+
+std::string OptionOfLine(const std::string& line) {
+    std::string option = line.substr(0, line.find(';'));
+    const size_t first = option.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    option.erase(0, first);
+    option.erase(option.find_last_not_of(" \t") + 1);
+    return option;
 }

@@ -5,6 +5,23 @@
 
 struct RunState;
 
+struct BlockHint;
+
+// Options files may name further options files, up to this depth.
+constexpr int kMaxOptionFileDepth = 8;
+
 // Stores one option ("-" or "/", letters in any case, an optional number) or, for an argument
 // that is not understood, ends the run with the usage text.
 void ParseOption(RunState& state, const std::string& argument);
+
+// One command-line argument after the source: an option, or "@FILE", which reads further
+// options from FILE, one per line as typed on the command line (blanks around it are dropped,
+// and a ";" starts a comment). A missing file stops the run with a message.
+void ParseArgument(RunState& state, const std::string& argument, int depth = 0);
+
+// The option a line of an options file holds: the text before any ";", without the blanks and
+// tabs around it; empty for a line that holds none.
+std::string OptionOfLine(const std::string& line);
+
+// Puts a block option into the tables: what -bc, -bd, -bac or -bad does to its address.
+void ApplyBlockHint(RunState& state, const BlockHint& hint);

@@ -135,6 +135,9 @@ FolderLocks GuardRunFiles(const RunState& state) {
     std::vector<FileIdentity> inputs = {Identify("image", state.sourceName),
                                         Identify("mnemonic file", kMnemonicFileName),
                                         Identify("label file", kLabelFileName)};
+    for (const std::string& name : state.optionFiles) {
+        inputs.push_back(Identify("options file", name));
+    }
     std::vector<FileIdentity> written = {
         Identify("result", result, true, false),
         Identify("unfinished result", result + kUnfinishedSuffix, true)};

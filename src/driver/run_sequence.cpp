@@ -7,6 +7,7 @@
 #include "driver/stops.h"
 #include "driver/usage.h"
 #include "engine/analysis.h"
+#include "engine/atari_file.h"
 #include "engine/file_tests.h"
 #include "engine/text_helpers.h"
 #include "output/data_block.h"
@@ -21,6 +22,10 @@ void SetRunDefaults(RunState& state) {
     state.useLabelFile = 0;
     state.skipCount = 0;
     state.mnemonicsOff = 0;
+    ResetAddressTables(state);
+}
+
+void ResetAddressTables(RunState& state) {
     // $FFFF is left as data: no instruction may start on the last address of memory.
     for (int64_t a = 0; a < kLastAddress; ++a) {
         state.addressInfo[a].isCode = 1;
@@ -61,9 +66,13 @@ void OpenImage(RunState& state) {
     ConsoleWrite(state, state.sourceName + " -> ");
     OpenSource(state, state.sourceName);
     state.imageSize = state.sourceFile.Size();
-    state.image = RawImageMap(state.startAddress, state.skipCount, state.imageSize);
+    if (state.atariFiles == 0) {
+        state.image = RawImageMap(state.startAddress, state.skipCount, state.imageSize);
+    }
     state.sourceName = BaseName(state.sourceName);
     ConsoleLine(state, state.sourceName + ".asm  Address: $" + FormatHex(state.startAddress, 4));
+    if (state.atariFiles == 1) ConsoleLine(state, state.image.found);
+    for (const std::string& warning : state.image.warnings) ConsoleLine(state, warning);
 }
 
 }  // namespace
@@ -77,9 +86,12 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
     if (!FileExists(state.sourceName)) {
         throw ErrorStop{"ERROR: File " + state.sourceName + " not exists !"};
     }
-    for (size_t i = 1; i < arguments.size(); ++i) ParseOption(state, arguments[i]);
+    for (size_t i = 1; i < arguments.size(); ++i) ParseArgument(state, arguments[i]);
     LoadMnemonicFile(state);
     if (state.useLabelFile == 1) CheckLabelFile(state);
+    // An Atari file's layout is read before any file is made, so that one it cannot take
+    // leaves nothing behind.
+    if (state.atariFiles == 1) ReadAtariFile(state);
     const FolderLocks locks = GuardRunFiles(state);  // held to the end of the run
     if (state.useLabelFile == 1) LoadLabelNames(state);
     OpenImage(state);

@@ -16,6 +16,9 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments);
 // The option defaults and the start values of the address table.
 void SetRunDefaults(RunState& state);
 
+// The start values of the address table's code and entry marks: code everywhere but $FFFF.
+void ResetAddressTables(RunState& state);
+
 // Opens the image for reading and positions it at the first byte after the skipped ones.
 void OpenSource(RunState& state, const std::string& name);
 

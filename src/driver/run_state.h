@@ -28,6 +28,19 @@ struct AddressInfo {
 // One bit per address; the most significant bit of a byte stands for the lowest of its addresses.
 using Bitmap = std::array<uint8_t, kBitmapBytes>;
 
+// A block option (-bc, -bd, -bac, -bad) as given: kind 'c', 'd', 'C' or 'D'.
+struct BlockHint {
+    int64_t address;
+    char kind;
+};
+
+// The tables of a layer, kept while another layer is worked on (layers.h).
+struct KeptLayer {
+    std::vector<AddressInfo> addressInfo;
+    Bitmap referencedMap;
+    Bitmap codeRefMap;
+};
+
 constexpr std::array<uint8_t, 8> bitMasks = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
 constexpr char hexDigits[] = "0123456789ABCDEF";
 
@@ -51,6 +64,10 @@ struct RunState {
     int currentRegion = 0;
     int currentLayer = 0;
     std::string labelPrefix = "E_";  // of the generated labels of the current layer
+    std::vector<KeptLayer> keptLayers;
+    uint8_t atariFiles = 0;  // -x: read the source as the Atari file it is
+    std::vector<BlockHint> blockHints;
+    std::vector<std::string> optionFiles;  // the files @FILE read options from
 
     // Per-address knowledge; reach it through the accessors below.
     std::array<AddressInfo, kAddressCount> addressInfo{};

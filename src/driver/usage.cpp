@@ -18,6 +18,8 @@ constexpr const char* kUsageLines[] = {
     "-bd$xxxx\tblock data at address $xxxx",
     "-bac$xxxx\tblock with address of new code blocks",
     "-bad$xxxx\tblock with address of new data blocks",
+    "-x\t\tread Atari load files and cartridges as they are",
+    "@file\t\tread further options from file, one per line",
 };
 
 }  // namespace

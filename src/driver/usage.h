@@ -6,5 +6,5 @@ struct RunState;
 // Ends the run with the usage text (main prints it and exits with the usage status).
 [[noreturn]] void ShowUsage();
 
-// Writes the twelve lines of the usage text to the console.
+// Writes the lines of the usage text to the console.
 void WriteUsageText(RunState& state);

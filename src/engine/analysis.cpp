@@ -5,6 +5,7 @@
 
 #include "driver/console.h"
 #include "driver/run_state.h"
+#include "engine/layers.h"
 #include "engine/pass_replay.h"
 #include "engine/step_decoding.h"
 #include "engine/text_helpers.h"
@@ -207,17 +208,21 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const std::vector
 void RunAnalysis(RunState& state) {
     const OpcodeShapes shapes = ShapesOfTable(state);
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
+        PrepareLayer(state, layer);
         AnalyseLayer(state, shapes, CodeRegionsByAddress(state.image, layer));
+        KeepLayer(state, layer);
     }
     state.sourceFile.Close();
 }
 
 void RunAnalysisByText(RunState& state) {
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
+        PrepareLayer(state, layer);
         const std::vector<int> regions = CodeRegionsByAddress(state.image, layer);
         FileSource source{state, nullptr};
         state.passAgain = 1;
         RunWholePasses(state, source, regions, INT64_MAX);
+        KeepLayer(state, layer);
     }
     state.sourceFile.Close();
 }

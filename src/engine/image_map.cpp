@@ -9,17 +9,14 @@ ImageMap RawImageMap(int64_t startAddress, int64_t skip, int64_t fileSize) {
     region.length = std::max<int64_t>(0, fileSize - skip);
     region.address = startAddress;
     map.regions.push_back(region);
-    Segment segment;
-    segment.first = startAddress;
-    segment.last = startAddress + region.length - 1;
-    map.segments.push_back(segment);
+    map.segments.emplace_back();
     return map;
 }
 
 bool LiesInLayer(const ImageMap& map, int layer, int64_t address, int64_t margin) {
     for (const Region& r : map.regions) {
-        if (r.layer == layer && HasAddresses(r) && address >= r.address &&
-            address < EndAddress(r) - margin) {
+        if (r.layer == layer && (r.kind == RegionKind::Code || r.kind == RegionKind::Data) &&
+            address >= r.address && address < EndAddress(r) - margin) {
             return true;
         }
     }

@@ -32,14 +32,17 @@ struct Region {
     int64_t address = 0;  // where its first byte loads; none for a header
     int layer = 0;
     int segment = 0;  // the segment it belongs to (segments below)
+    // Words regions hold one word: its value, and the layer whose picture of memory it points
+    // into (-1: none holds the address).
+    int64_t wordValue = 0;
+    int targetLayer = -1;
 };
 
 // A piece of the file as the user knows it: a load-file segment with its header, the cartridge,
 // or the raw image. Its regions follow one another in the region list.
 struct Segment {
-    int64_t first = 0;  // the addresses it loads, first and last
-    int64_t last = 0;
-    std::string note;  // what the segment's comment line adds ("init address $2E00")
+    std::string comment;                   // the line that names it (none for a raw image)
+    std::vector<std::string> headerLines;  // its header bytes as source lines
 };
 
 // An address the program is started or called at (run and init addresses, vectors), and the
@@ -54,8 +57,8 @@ struct ImageMap {
     std::vector<Segment> segments;
     std::vector<ImageEntry> entries;
     int layerCount = 1;
-    bool describesSegments = false;  // segments get comment lines (Atari files)
-    std::string found;               // what the file turned out to be, for the console
+    std::string found;                  // what the file turned out to be, for the console
+    std::vector<std::string> warnings;  // console lines about things the run goes on with
 };
 
 // A raw image: the file from byte skip on, at the start address (no bytes when skip is at or
@@ -76,8 +79,9 @@ inline bool HasAddresses(const Region& region) {
     return region.kind != RegionKind::Header;
 }
 
-// True when the address lies in a region of the layer that loads at addresses, and not among
-// the last `margin` addresses of that region.
+// True when the address lies in a Code or Data region of the layer, and not among the last
+// `margin` addresses of that region. Such an address carries a label when it is a label target;
+// address words carry none (run and init addresses may be written many times over).
 bool LiesInLayer(const ImageMap& map, int layer, int64_t address, int64_t margin = 0);
 
 // The indexes of the layer's Code regions, by rising address: the order the analysis walks them.

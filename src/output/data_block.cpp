@@ -6,6 +6,7 @@
 #include "driver/run_state.h"
 #include "engine/asm_lines.h"
 #include "engine/label_helpers.h"
+#include "engine/layers.h"
 #include "engine/text_helpers.h"
 #include "output/final_source.h"
 #include "output/listing_writer.h"
@@ -82,23 +83,58 @@ void WriteBlocks(RunState& state, const Region& region) {
 
 }  // namespace
 
+namespace {
+
+// An address word of an Atari file: a block of its own, without a label.
+void WriteWordBlock(RunState& state, const Region& region) {
+    state.asmFile.Write("\r\n");
+    if (state.itemCount != 0) state.asmFile.Write("\r\n");
+    state.asmFile.Write("\tdta a(" + WordOperand(state, region) + ")");
+    state.itemCount = 1;  // its line is still open
+}
+
+// A new segment of an Atari file: the open line ends, its comment and header bytes follow.
+void StartSegment(RunState& state, const Segment& segment) {
+    if (state.itemCount != 0) state.asmFile.Write("\r\n");
+    state.itemCount = 0;
+    if (!segment.comment.empty()) WriteAsmLine(state, segment.comment);
+    for (const std::string& line : segment.headerLines) WriteAsmLine(state, line);
+}
+
+}  // namespace
+
 void WriteDataBlock(RunState& state) {
     ResultReplacement result(state, state.sourceName + kResultExtension);
     const std::vector<Region>& regions = state.image.regions;
-    for (size_t i = 0; i < regions.size(); ++i) {
-        state.currentRegion = static_cast<int>(i);
-        FindTableTargets(state, regions[i]);
+    for (int layer = 0; layer < state.image.layerCount; ++layer) {
+        PrepareLayer(state, layer);
+        for (size_t i = 0; i < regions.size(); ++i) {
+            const Region& region = regions[i];
+            if (region.layer != layer) continue;
+            if (region.kind != RegionKind::Code && region.kind != RegionKind::Data) continue;
+            state.currentRegion = static_cast<int>(i);
+            FindTableTargets(state, region);
+        }
+        KeepLayer(state, layer);
     }
     state.itemCount = 0;
     WriteAsmLine(state, "\topt h-");
     for (size_t i = 0; i < regions.size(); ++i) {
+        const Region& region = regions[i];
         state.currentRegion = static_cast<int>(i);
-        const bool startsSegment = i == 0 || regions[i].segment != regions[i - 1].segment;
-        if (startsSegment) {
-            WriteHeader(state, regions[i].address);
+        if (region.layer != state.currentLayer) SwitchToLayer(state, region.layer);
+        const bool startsSegment = i == 0 || region.segment != regions[i - 1].segment;
+        if (startsSegment)
+            StartSegment(state, state.image.segments[static_cast<size_t>(region.segment)]);
+        if (HasAddresses(region) && (startsSegment || regions[i - 1].kind == RegionKind::Header)) {
+            WriteHeader(state, region.address);
             WriteAsmLine(state, "");
         }
-        WriteBlocks(state, regions[i]);
+        if (region.kind == RegionKind::Words) {
+            WriteWordBlock(state, region);
+        } else if (region.kind != RegionKind::Header) {
+            WriteBlocks(state, region);
+        }
     }
     result.PutInPlace();
     state.sourceFile.Close();

@@ -18,7 +18,19 @@
 
 namespace {
 
-constexpr size_t kInnerLabelKeyLength = 6;  // "E_" and four hex digits
+constexpr size_t kLabelDigits = 4;
+
+// The length of the generated label that starts at the position: "E", the layer's number (none
+// in the first layer), "_" and four hex digits; 0 when none starts there.
+size_t LabelTokenLength(std::string_view line, size_t at) {
+    if (at >= line.size() || line[at] != 'E') return 0;
+    size_t underscore = at + 1;
+    while (underscore < line.size() && line[underscore] >= '0' && line[underscore] <= '9') {
+        ++underscore;
+    }
+    if (underscore >= line.size() || line[underscore] != '_') return 0;
+    return underscore - at + 1 + kLabelDigits;
+}
 
 bool IsCommentLine(std::string_view line) {
     size_t first = line.find_first_not_of(" \t");
@@ -54,9 +66,9 @@ std::vector<InnerLabel> ReadInnerLabels() {
     file.Open(kInnerLabelFileName);
     while (!file.AtEnd()) {
         std::string entry = file.ReadLine();
-        if (entry.size() < kInnerLabelKeyLength) continue;  // no key: it could match nothing
-        entries.emplace_back(entry.substr(0, kInnerLabelKeyLength),
-                             entry.substr(kInnerLabelKeyLength));
+        const size_t key = LabelTokenLength(entry, 0);
+        if (key == 0 || entry.size() < key) continue;  // no key: it could match nothing
+        entries.emplace_back(entry.substr(0, key), entry.substr(key));
     }
     file.Close();
     return entries;
@@ -83,9 +95,10 @@ void SubstituteByKey(RunState& state, const std::unordered_map<std::string, std:
     for (int i = 0; i < state.blockLineCount; ++i) {
         std::string& line = state.blockLines[i];
         seen.clear();
-        for (size_t at = line.find(kLabelPrefix); at != std::string::npos;
-             at = line.find(kLabelPrefix, at + 1)) {
-            key.assign(line, at, kInnerLabelKeyLength);
+        for (size_t at = line.find('E'); at != std::string::npos; at = line.find('E', at + 1)) {
+            const size_t length = LabelTokenLength(line, at);
+            if (length == 0) continue;
+            key.assign(line, at, length);
             auto found = byKey.find(key);
             if (found == byKey.end()) continue;
             if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;

@@ -6,12 +6,14 @@
 #include "engine/asm_lines.h"
 #include "engine/instruction_format.h"
 #include "engine/label_helpers.h"
+#include "engine/layers.h"
 #include "engine/text_helpers.h"
 
 namespace {
 
 constexpr int kBytesPerDataLine = 16;
 constexpr int kCharactersPerString = 32;
+constexpr int64_t kMaxRepeatCount = 65535;
 
 void AppendHexByte(std::string& text, uint8_t value) {
     text += hexDigits[value >> 4];
@@ -121,7 +123,9 @@ namespace {
 void Queue(RunState& state, const std::string* line) {
     const bool equal =
         line ? !state.pendingIsMarker && *line == state.pendingLine : state.pendingIsMarker;
-    if (equal && !(line && line->find("dta") != std::string::npos)) {
+    // Assemblers take a repeat count up to 65535: a longer run starts a new line.
+    const bool full = line && state.itemCount + 1 >= kMaxRepeatCount;
+    if (equal && !full && !(line && line->find("dta") != std::string::npos)) {
         ++state.itemCount;
     } else {
         if (!state.pendingIsMarker) {
@@ -178,6 +182,22 @@ void ListCode(RunState& state, const Region& region) {
     }
 }
 
+// The bytes of a Data region: data, whatever they would decode to.
+void ListData(RunState& state, const Region& region) {
+    const int64_t end = EndOffset(region);
+    while (state.sourceFile.Position() < end && !state.sourceFile.AtEnd()) {
+        state.currentByte = state.sourceFile.ReadByte();
+        HandleDataByte(state);
+    }
+}
+
+// An address word: a line of its own, never labelled (such words may be written many times).
+void ListWord(RunState& state, const Region& region) {
+    CloseDataLine(state);
+    QueueLine(state, "\tdta a(" + WordOperand(state, region) + ")");
+    state.currentAddress += region.length;
+}
+
 // The head of a segment's bytes: the origin, and an empty line before the first line (the
 // held-back line starts out empty).
 void StartOrigin(RunState& state, int64_t address) {
@@ -188,6 +208,17 @@ void StartOrigin(RunState& state, int64_t address) {
     state.prevByte = 0;
 }
 
+// A new segment of an Atari file: the lines before it are finished, then come its comment and
+// its header bytes.
+void StartSegment(RunState& state, const Segment& segment, bool first) {
+    if (!first) {
+        CloseDataLine(state);
+        QueueMarker(state);
+    }
+    if (!segment.comment.empty()) WriteAsmLine(state, segment.comment);
+    for (const std::string& line : segment.headerLines) WriteAsmLine(state, line);
+}
+
 void ListRegion(RunState& state, const Region& region) {
     state.currentAddress = region.address;
     state.sourceFile.Seek(region.fileOffset);
@@ -196,9 +227,13 @@ void ListRegion(RunState& state, const Region& region) {
             ListCode(state, region);
             break;
         case RegionKind::Data:
-        case RegionKind::Words:
-        case RegionKind::Header:
+            ListData(state, region);
             break;
+        case RegionKind::Words:
+            ListWord(state, region);
+            break;
+        case RegionKind::Header:
+            break;  // written with its segment's head
     }
 }
 
@@ -216,9 +251,15 @@ void WriteListing(RunState& state) {
     for (size_t i = 0; i < regions.size(); ++i) {
         const Region& region = regions[i];
         state.currentRegion = static_cast<int>(i);
+        if (region.layer != state.currentLayer) SwitchToLayer(state, region.layer);
         const bool startsSegment = i == 0 || region.segment != regions[i - 1].segment;
-        if (startsSegment || regions[i - 1].kind == RegionKind::Header) {
+        if (startsSegment) {
+            StartSegment(state, state.image.segments[static_cast<size_t>(region.segment)], i == 0);
+        }
+        if (HasAddresses(region) && (startsSegment || regions[i - 1].kind == RegionKind::Header)) {
             StartOrigin(state, region.address);
+        } else if (HasAddresses(region)) {
+            CloseDataLine(state);  // a region ends its data line
         }
         ListRegion(state, region);
     }

@@ -85,11 +85,11 @@ TEST(ParseOption, BlockOptionsMarkOneAddressEach) {
 }
 
 TEST(ParseOption, RejectsWhatItDoesNotUnderstand) {
-    for (const char* bad : {"", "x", "-", "-x", "-b", "-ba", "-bx$2000", "-bax$2000", "-bc$10000",
+    for (const char* bad : {"", "x", "-", "-y", "-b", "-ba", "-bx$2000", "-bax$2000", "-bc$10000",
                             "-bd-1", "-bac$12345", "-bad-$10", "-s-5"}) {
         EXPECT_TRUE(Rejects(bad)) << bad;
     }
-    for (const char* good : {"-bc$FFFF", "-bd0", "-s-5x", "-a$12345"}) {
+    for (const char* good : {"-bc$FFFF", "-bd0", "-s-5x", "-a$12345", "-x", "/X"}) {
         EXPECT_FALSE(Rejects(good)) << good;
     }
 }

@@ -30,9 +30,11 @@ std::string ManualPage() {
 
 }  // namespace
 
-TEST(Usage, HasTwelveLinesWithTabsBetweenOptionAndText) {
+TEST(Usage, HasTheTwelveLinesThenTheNewOptionsWithTabsBetweenOptionAndText) {
     std::vector<std::string> lines = UsageLines();
-    ASSERT_EQ(lines.size(), 12u);
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[11], "-bad$xxxx\tblock with address of new data blocks");
+    EXPECT_EQ(lines[12], "-x\t\tread Atari load files and cartridges as they are");
     EXPECT_EQ(lines[0], "Syntax: VELKOR source [options]");
     EXPECT_EQ(lines[4], "-a$xxxx\t\taddress of disasembled memory block (default $0400)");
     for (const std::string& line : lines)

@@ -19,6 +19,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from to_ca65 import translate  # noqa: E402
+from atari_files import compiled_files, main_block, synthetic_files  # noqa: E402
 
 SAMPLES_DIR = '/usr/share/cc65/samples'
 ATARI_SAMPLES = ['hello', 'sieve', 'mandelbrot', 'ascii', 'gunzip65', 'tgidemo', 'mousedemo']
@@ -111,19 +112,23 @@ def write_branches_as_bytes(lines, numbers):
         lines[number - 1] = '\t.byte $%02X\n\t.byte <(%s - * - 1)' % (BRANCH_OPCODES[mnemonic], target)
 
 
-def round_trip(velkor, project, work, name, image, start, options, table=('mnemo.qvt', '6502')):
+def round_trip(velkor, project, work, name, image, start, options, table=('mnemo.qvt', '6502'),
+               atari=False):
+    """With atari, the image is a whole Atari file read with -x (start is only used for a raw
+    one), and the file itself must come back."""
     folder = tempfile.mkdtemp(dir=work)
     shutil.copy(os.path.join(project, 'data', table[0]), os.path.join(folder, 'mnemo.qvt'))
     shutil.copy(os.path.join(project, 'data', 'memory.qvt'), folder)
     open(os.path.join(folder, 'image.bin'), 'wb').write(image)
-    result = run([velkor, 'image.bin', '-a$%04X' % start] + options, folder)
+    result = run([velkor, 'image.bin', '-a$%04X' % start] + (['-x'] if atari else []) + options,
+                 folder)
     if result.returncode != 0 or 'Done.' not in result.stdout:
         return 'velkor failed: ' + result.stdout
     source = open(os.path.join(folder, 'image.asm'), 'rb').read().decode('latin-1')
     open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write(translate(source, table[1]))
     open(os.path.join(folder, 'image.cfg'), 'w').write(
         'MEMORY { RAM: start = $%04X, size = $%X, file = %%O; }\n'
-        'SEGMENTS { CODE: load = RAM, type = rw; }\n' % (start, 0x10000 - start))
+        'SEGMENTS { CODE: load = RAM, type = rw; }\n' % ((0, 0x1000000) if atari else (start, 0x10000 - start)))
     result = run(['ca65', '-o', 'image.o', 'image.s'], folder)
     wrapping = None
     if result.returncode != 0:
@@ -165,6 +170,16 @@ def main():
             elif problem:
                 failed += 1
                 print('FAIL %s %s (%s): %s' % (name, mode, ' '.join(options), problem))
+            else:
+                passed += 1
+    # Whole Atari files, read with -x, in every mode.
+    for name, data in compiled_files(work) + synthetic_files():
+        first, length = main_block(name, data)
+        for mode, options in modes(bytes(length), first):
+            problem = round_trip(velkor, project, work, name, data, first, options, atari=True)
+            if problem and not problem.endswith('written as bytes'):
+                failed += 1
+                print('FAIL %s -x %s (%s): %s' % (name, mode, ' '.join(options), problem))
             else:
                 passed += 1
     # One image of real code, and one of random bytes, with each of the other instruction sets.

@@ -9,12 +9,14 @@ The translation is mechanical and keeps every byte where VELKOR put it:
   lda.w $0012,x             ->  lda a:$0012,x    (forced absolute)
   sta E_0080                ->  sta z:E_0080     (a label below $0100 without .w is zero page)
   sbx #$12                  ->  axs #$12         (ca65's name for it)
-Labels that the file uses but does not define (table targets outside the image) become equates.
+  dta a($FFFF),a($2000),...   ->  .word ...        (a load file's headers come out as they stand)
+Labels of later layers (E1_XXXX, ...) are translated like E_XXXX. Labels that the file uses but
+does not define (table targets outside the image) become equates.
 """
 import re
 import sys
 
-LABEL = re.compile(r'E_([0-9A-F]{4})')
+LABEL = re.compile(r'E\d*_[0-9A-F]{4}')
 SPELLING = {'sbx': 'axs'}  # ca65's name for the same undocumented instruction
 BRANCHES = {'bpl', 'bmi', 'bvc', 'bvs', 'bcc', 'bcs', 'bne', 'beq', 'bra'}
 HEX_BYTE = re.compile(r'\$[0-9A-Fa-f]{2}$')
@@ -73,7 +75,7 @@ def translate_instruction(text):
     if operand and forced:
         operand = 'a:' + operand
     elif operand and mnemonic not in ('jmp', 'jsr') and mnemonic not in BRANCHES:
-        match = re.match(r'E_([0-9A-F]{4})', operand)
+        match = re.match(r'E\d*_([0-9A-F]{4})', operand)
         if match and int(match.group(1), 16) < 0x100:
             operand = 'z:' + operand
     return (mnemonic + ' ' + operand).rstrip()
@@ -121,9 +123,9 @@ def translate(source, cpu='6502'):
         if repeat:
             out.append('.endrepeat')
         used.update(LABEL.findall(rest))
-    for address in sorted(used):
-        if 'E_' + address not in defined:
-            out.append('E_%s = $%s' % (address, address))
+    for label in sorted(used):
+        if label not in defined:
+            out.append('%s = $%s' % (label, label[-4:]))
     return '\n'.join(out) + '\n'
 
 
