@@ -1,7 +1,8 @@
 // Fuzz target: the analysis of an arbitrary image must come to the same result with whole passes
 // only, as the program runs it (whole passes first, then replayed ones), and replayed from the
-// first pass. The input: a flags byte (bit 0: mnemonics off; bits
-// 1-2: which shipped instruction set), the start address (two bytes, low first), a count byte
+// first pass (not for an image that runs past $FFFF, flags bit 3). The input: a flags byte (bit
+// 0: mnemonics off; bits 1-2: which shipped instruction set; bit 3: the image may run past
+// $FFFF), the start address (two bytes, low first), a count byte
 // and three bytes for each -bc/-bd option (address, low first, then which), then the image.
 #include <algorithm>
 #include <array>
@@ -66,9 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     const size_t room = static_cast<size_t>(kAddressCount - start);
-    const size_t length = std::min(size - at, room);
+    const bool pastTop = (flags & 8) != 0;
+    const size_t length = pastTop ? size - at : std::min(size - at, room);
     PutFile("image.bin", std::string(reinterpret_cast<const char*>(data) + at, length));
-    for (int way = 0; way < 3; ++way) {
+    const int ways = length > room ? 2 : 3;
+    for (int way = 0; way < ways; ++way) {
         RunState& state = *runs[way];
         OpenSource(state, "image.bin");
         state.imageSize = state.sourceFile.Size();
@@ -79,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (way == 2) RunReplayedPasses(state, ShapesOfTable(state));
     }
     const RunState& full = *runs[0];
-    for (int way = 1; way < 3; ++way) {
+    for (int way = 1; way < ways; ++way) {
         const RunState& other = *runs[way];
         if (full.referencedMap != other.referencedMap || full.codeRefMap != other.codeRefMap) {
             std::abort();

@@ -1,12 +1,12 @@
-// Console output: every line ends CR LF, and text without a line end is flushed at once so the
-// user sees progress while the next step works.
+// Console output: every line ends CR LF, and on a terminal text without a line end is flushed at
+// once so the user sees progress while the next step works.
 #pragma once
 
 #include <string_view>
 
 struct RunState;
 
-// Writes text without a line end and flushes it.
+// Writes text without a line end; flushes it when the console is a terminal.
 void ConsoleWrite(RunState& state, std::string_view text);
 
 // Writes text followed by CR LF.

@@ -236,6 +236,7 @@ TextWriter::~TextWriter() {
 
 void TextWriter::Create(const std::string& name) {
     Close();
+    copy_ = nullptr;
     if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
     used_ = 0;
     name_ = name;
@@ -278,7 +279,21 @@ void TextWriter::Discard() {
     used_ = 0;
 }
 
+void TextWriter::KeepCopy(std::string* copy, size_t limit) {
+    copy_ = copy;
+    copyLimit_ = limit;
+    copy_->clear();
+    copy_->reserve(limit);  // untouched room costs nothing; growing would copy the text again
+}
+
 void TextWriter::WriteAll(const char* data, size_t size) {
+    if (copy_ && copy_->size() + size <= copyLimit_) {
+        copy_->append(data, size);
+    } else if (copy_) {
+        copy_->clear();
+        copy_->shrink_to_fit();
+        copy_ = nullptr;
+    }
     while (size > 0) {
         ssize_t wrote = write(fd_, data, size);
         if (wrote < 0 && errno == EINTR) continue;

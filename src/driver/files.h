@@ -92,6 +92,11 @@ class TextWriter {
     const std::string& Name() const { return name_; }
     void SetMode(unsigned mode);  // permission bits of the open file
 
+    // Keeps a copy of everything written from now on in the text, as long as it stays within
+    // the limit; past it the copy is dropped (KeptCopy then tells so).
+    void KeepCopy(std::string* copy, size_t limit);
+    bool KeptCopy() const { return copy_ != nullptr; }
+
     void Write(std::string_view text) {  // no line end added
         if (fd_ >= 0 && text.size() <= kBufferSize - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
@@ -124,6 +129,8 @@ class TextWriter {
     std::string name_;
     std::unique_ptr<char[]> buffer_;
     size_t used_ = 0;
+    std::string* copy_ = nullptr;
+    size_t copyLimit_ = 0;
 };
 
 // The folder that holds the named file: "." for a bare name.

@@ -100,8 +100,11 @@ struct RunState {
     int64_t itemCount = 0;
     uint8_t prevByte = 0;
     int dataColumn = 0;
-    std::array<std::string, 128> blockLines;
-    int blockLineCount = 0;
+    // The listing as the listing phase wrote it, kept for the final phase when it is small
+    // enough (listingKept), and the inner-label entries it wrote: key, replacement.
+    std::string listingText;
+    bool listingKept = false;
+    std::vector<std::pair<std::string, std::string>> innerLabels;
     size_t nameWidth = 0;
 
     // Readers.
@@ -129,6 +132,7 @@ struct RunState {
     // Console.
     std::FILE* console = stdout;
     bool consoleLineOpen = false;
+    int consoleTerminal = -1;  // whether the console is a terminal; -1 not asked yet
 };
 
 // ---- Address-space accessors. Addresses outside $0000-$FFFF read as all zero and writes to them

@@ -7,6 +7,7 @@
 #include "driver/run_state.h"
 #include "engine/layers.h"
 #include "engine/pass_replay.h"
+#include "engine/past_top.h"
 #include "engine/step_decoding.h"
 #include "engine/text_helpers.h"
 
@@ -142,34 +143,50 @@ bool ApplyByteRule(RunState& state, PassState& pass, Source& source) {
     return Reject(state, d, source);
 }
 
+// The layer's regions in the order the passes walk them, and what a pass does past $FFFF.
+struct Walk {
+    std::vector<int> regions;
+    int topRegion = -1;  // the region that runs past $FFFF, if one does
+    PastTop top;
+};
+
+// Walks the region from the current address on; returns false when the walk ended early.
+template <typename Source>
+void WalkRegion(RunState& state, PassState& pass, Source& source, const PastTop* top) {
+    while (!source.AtEnd()) {
+        if (top && top->present && state.currentAddress >= top->from) {
+            ApplyPastTop(state, *top);
+            return;
+        }
+        state.currentByte = source.Next();
+        if (!ApplyByteRule(state, pass, source)) return;
+    }
+}
+
 // One pass: the regions in rising address order, each from its first byte; the first byte of
 // every region is an entry point.
 template <typename Source>
-void RunPass(RunState& state, Source& source, const std::vector<int>& regions) {
+void RunPass(RunState& state, Source& source, const Walk& walk) {
     state.phase = 1;
     state.dataColumn = 0;
-    for (int index : regions) SetIsEntry(state, state.image.regions[index].address, 1);
+    for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
     state.passAgain = 0;
     PassState pass;
-    for (int index : regions) {
+    for (int index : walk.regions) {
         const Region& region = state.image.regions[index];
         state.currentRegion = index;
         source.Start(region);
         state.currentAddress = region.address;
-        while (!source.AtEnd()) {
-            state.currentByte = source.Next();
-            if (!ApplyByteRule(state, pass, source)) break;
-        }
+        WalkRegion(state, pass, source, index == walk.topRegion ? &walk.top : nullptr);
     }
     ConsoleWrite(state, ".");
 }
 
 // Whole passes while another is asked for, up to the given number.
 template <typename Source>
-void RunWholePasses(RunState& state, Source& source, const std::vector<int>& regions,
-                    int64_t limit) {
+void RunWholePasses(RunState& state, Source& source, const Walk& walk, int64_t limit) {
     for (int64_t pass = 0; state.passAgain == 1 && pass < limit; ++pass) {
-        RunPass(state, source, regions);
+        RunPass(state, source, walk);
     }
 }
 
@@ -181,25 +198,39 @@ ImageBytes ReadImage(RunState& state, const Region& region) {
     return image;
 }
 
+// The walk of a layer: its Code regions by address, and the study of what lies past $FFFF.
+Walk WalkOfLayer(RunState& state, const OpcodeShapes& shapes, int layer) {
+    Walk walk;
+    walk.regions = CodeRegionsByAddress(state.image, layer);
+    for (int index : walk.regions) {
+        if (EndAddress(state.image.regions[index]) <= kAddressCount) continue;
+        state.currentRegion = index;
+        walk.topRegion = index;
+        walk.top = StudyPastTop(state, shapes);
+    }
+    return walk;
+}
+
 // The passes over one layer. Most images settle within a few passes, and a whole pass is
 // cheapest then. A single region that keeps asking for passes goes on with passes that replay
 // the one before. A region that fits the address space is read once and decoded from memory.
-void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const std::vector<int>& regions) {
+void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk) {
     state.passAgain = 1;
-    if (regions.size() == 1) state.currentRegion = regions[0];
-    if (regions.size() == 1 && CanReplayPasses(state)) {
-        if (HasTextShapes(shapes)) {
+    const PastTop* top = walk.topRegion >= 0 ? &walk.top : nullptr;
+    if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
+    if (walk.regions.size() == 1 && CanReplayPasses(state, top)) {
+        if (HasTextShapes(shapes) || top) {
             FileSource source{state, &shapes};
-            RunWholePasses(state, source, regions, kWholePassesFirst);
+            RunWholePasses(state, source, walk, kWholePassesFirst);
         } else {
             const ImageBytes image = ReadImage(state, CurrentRegion(state));
             MemorySource source{state, shapes, image};
-            RunWholePasses(state, source, regions, kWholePassesFirst);
+            RunWholePasses(state, source, walk, kWholePassesFirst);
         }
-        if (state.passAgain == 1) RunReplayedPasses(state, shapes);
+        if (state.passAgain == 1) RunReplayedPasses(state, shapes, top);
     } else {
         FileSource source{state, &shapes};
-        RunWholePasses(state, source, regions, INT64_MAX);
+        RunWholePasses(state, source, walk, INT64_MAX);
     }
 }
 
@@ -209,19 +240,29 @@ void RunAnalysis(RunState& state) {
     const OpcodeShapes shapes = ShapesOfTable(state);
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         PrepareLayer(state, layer);
-        AnalyseLayer(state, shapes, CodeRegionsByAddress(state.image, layer));
+        AnalyseLayer(state, shapes, WalkOfLayer(state, shapes, layer));
         KeepLayer(state, layer);
     }
     state.sourceFile.Close();
 }
 
+void FinishPassPastTop(RunState& state, const PastTop& top, int64_t next) {
+    FileSource source{state, nullptr};
+    source.Start(CurrentRegion(state));
+    state.sourceFile.Seek(FileOffsetOf(CurrentRegion(state), next));
+    state.currentAddress = next;
+    PassState pass;
+    WalkRegion(state, pass, source, &top);
+}
+
 void RunAnalysisByText(RunState& state) {
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         PrepareLayer(state, layer);
-        const std::vector<int> regions = CodeRegionsByAddress(state.image, layer);
+        Walk walk;
+        walk.regions = CodeRegionsByAddress(state.image, layer);
         FileSource source{state, nullptr};
         state.passAgain = 1;
-        RunWholePasses(state, source, regions, INT64_MAX);
+        RunWholePasses(state, source, walk, INT64_MAX);
         KeepLayer(state, layer);
     }
     state.sourceFile.Close();

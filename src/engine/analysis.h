@@ -7,6 +7,7 @@
 #include <string>
 
 struct RunState;
+struct PastTop;
 
 // Runs the passes over the open image (one "." on the console per pass) and closes it.
 void RunAnalysis(RunState& state);
@@ -15,6 +16,10 @@ void RunAnalysis(RunState& state);
 // same result without building the text of instructions whose pattern has a plain form; this
 // one is the reference the tests hold it to.
 void RunAnalysisByText(RunState& state);
+
+// Ends a pass past $FFFF: the steps from next (the first one at or after $10000) by the byte
+// rule, then the outcome of those that every pass takes alike. The image is open.
+void FinishPassPastTop(RunState& state, const PastTop& top, int64_t next);
 
 // Makes the target of an accepted jsr, jmp or conditional branch an entry point, and asks for
 // another pass when it lies behind in bytes taken for data.

@@ -44,8 +44,10 @@ void ReportInnerLabels(RunState& state, uint8_t length) {
     for (int k = length - 1; k >= 1; --k) {
         if (!IsLabelTarget(state, state.currentAddress + k)) continue;
         state.anchorLabel = CodeLabel(state, state.currentAddress);
-        state.tmpFile.WriteLine(CodeLabel(state, state.currentAddress + k) + state.anchorLabel +
-                                "+" + std::to_string(k));
+        std::string key = CodeLabel(state, state.currentAddress + k);
+        std::string replacement = state.anchorLabel + "+" + std::to_string(k);
+        state.tmpFile.WriteLine(key + replacement);
+        state.innerLabels.emplace_back(std::move(key), std::move(replacement));
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include "driver/console.h"
 #include "driver/run_state.h"
+#include "engine/analysis.h"
+#include "engine/past_top.h"
 
 // How a pass is replayed.
 //
@@ -179,11 +181,12 @@ int32_t AddressOrNone(int64_t value) {
 
 class Replay {
   public:
-    Replay(RunState& state, const OpcodeShapes& shapes)
+    Replay(RunState& state, const OpcodeShapes& shapes, const PastTop* top)
         : state_(state),
           region_(CurrentRegion(state)),
           first_(region_.address),
-          end_(EndAddress(region_)) {
+          end_(std::min(EndAddress(region_), kAddressCount)),
+          top_(top) {
         for (int64_t a = 0; a < kAddressCount; ++a) {
             if (state.addressInfo[a].isCode) code_.Set(a);
             if (state.addressInfo[a].isEntry) entry_.Set(a);
@@ -306,6 +309,11 @@ class Replay {
         state_.currentAddress = a;
 
         SettleReferences();
+        if (!ended && top_) {
+            // Past $FFFF the byte rule reads the code mark of $FFFF, which the walk keeps here.
+            state_.addressInfo[kLastAddress].isCode = code_.Test(kLastAddress) ? 1 : 0;
+            FinishPassPastTop(state_, *top_, a);
+        }
         // The snapshots move on by one pass; they differ only in the words the passes wrote.
         for (uint16_t i : codeWordsLastPass_.list) codeTwoBefore_.CopyWord(codeBefore_, i);
         for (uint16_t i : codeWordsThisPass_.list) codeBefore_.CopyWord(code_, i);
@@ -487,6 +495,7 @@ class Replay {
     const Region region_;
     const int64_t first_;  // the region's addresses: [first_, end_)
     const int64_t end_;
+    const PastTop* top_;  // what the passes do past $FFFF, for a region that runs past it
     std::vector<StepFacts> facts_;
     std::vector<uint32_t> writerStart_;
     std::vector<uint16_t> writers_;
@@ -521,12 +530,13 @@ class Replay {
 
 }  // namespace
 
-bool CanReplayPasses(const RunState& state) {
+bool CanReplayPasses(const RunState& state, const PastTop* top) {
     const Region& region = CurrentRegion(state);
-    return region.address >= 0 && EndAddress(region) <= kAddressCount;
+    if (region.address < 0 || region.address >= kAddressCount) return false;
+    return EndAddress(region) <= kAddressCount || (top && top->quietAtTop);
 }
 
-void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes) {
-    auto replay = std::make_unique<Replay>(state, shapes);
+void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes, const PastTop* top) {
+    auto replay = std::make_unique<Replay>(state, shapes, top);
     replay->RunPasses();
 }

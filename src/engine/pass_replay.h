@@ -8,10 +8,13 @@
 #include "engine/step_decoding.h"
 
 struct RunState;
+struct PastTop;
 
-// True when the current region lies within $0000-$FFFF, as the replay needs.
-bool CanReplayPasses(const RunState& state);
+// True when the current region starts within $0000-$FFFF and either ends within it or, past it,
+// its first instruction cannot change more than referencedMap (top, past_top.h).
+bool CanReplayPasses(const RunState& state, const PastTop* top = nullptr);
 
 // Runs the passes over the current region of the open image, the only Code region of its layer
-// (one "." on the console per pass).
-void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes);
+// (one "." on the console per pass); top tells what they do past $FFFF, for a region that runs
+// past it.
+void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes, const PastTop* top = nullptr);

@@ -56,90 +56,136 @@ void MeasureNames(RunState& state) {
     }
 }
 
-using InnerLabel = std::pair<std::string, std::string>;  // key, replacement
-
-// The inner-label entries in file order. The file does not change during this phase, so reading
-// it once serves every block.
-std::vector<InnerLabel> ReadInnerLabels() {
-    std::vector<InnerLabel> entries;
-    TextReader file;
-    file.Open(kInnerLabelFileName);
-    while (!file.AtEnd()) {
-        std::string entry = file.ReadLine();
-        const size_t key = LabelTokenLength(entry, 0);
-        if (key == 0 || entry.size() < key) continue;  // no key: it could match nothing
-        entries.emplace_back(entry.substr(0, key), entry.substr(key));
+// The listing's lines, from the copy that the listing phase kept when it was small enough, else
+// read back from its file. Either way the same lines: the listing holds no lone CR and no $1A,
+// and every line of it ends CR LF.
+class ListingLines {
+  public:
+    ListingLines(RunState& state, const std::string& name) : state_(state) {
+        if (!state.listingKept) file_.Open(name);
     }
-    file.Close();
-    return entries;
+    bool AtEnd() { return state_.listingKept ? at_ >= state_.listingText.size() : file_.AtEnd(); }
+    std::string_view Next() {
+        if (!state_.listingKept) {
+            file_.ReadLineInto(line_);
+            return line_;
+        }
+        const std::string& text = state_.listingText;
+        if (at_ >= text.size()) return std::string_view();
+        size_t end = text.find('\n', at_);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + at_, end - at_);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        at_ = end + 1;
+        return line;
+    }
+    void Close() {
+        if (!state_.listingKept) file_.Close();
+    }
+
+  private:
+    RunState& state_;
+    TextReader file_;
+    std::string line_;
+    size_t at_ = 0;
+};
+
+// The layer and address of the generated label of the given length at the position; false for
+// a token whose digits are no upper-case hex digits (no label is written so).
+bool LabelOfToken(std::string_view line, size_t at, size_t length, size_t& layer,
+                  int64_t& address) {
+    layer = 0;
+    for (size_t i = at + 1; line[i] != '_'; ++i) layer = layer * 10 + (line[i] - '0');
+    address = 0;
+    for (size_t i = at + length - kLabelDigits; i < at + length; ++i) {
+        const char c = line[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return false;
+        address = address * 16 + digit;
+    }
+    return true;
 }
 
-// Rewrites, in every line of the block, the first occurrence of each entry's key (when it does
-// not begin the line) as the entry's replacement, entry by entry in file order.
-void SubstituteInFileOrder(RunState& state, const std::vector<InnerLabel>& entries) {
-    for (const auto& [key, replacement] : entries) {
-        for (int i = 0; i < state.blockLineCount; ++i) {
-            std::string& line = state.blockLines[i];
-            size_t at = line.find(key);
-            if (at != std::string::npos && at >= 1) line.replace(at, key.size(), replacement);
+// The inner-label entries: which labels are keys (a bitmap a layer), and their replacements.
+struct InnerLabels {
+    std::vector<Bitmap> keys;
+    std::unordered_map<std::string, std::string> replacements;
+
+    explicit InnerLabels(const std::vector<std::pair<std::string, std::string>>& entries)
+        : replacements(entries.begin(), entries.end()) {
+        for (const auto& entry : entries) {
+            size_t layer;
+            int64_t address;
+            const std::string_view key = entry.first;
+            if (!LabelOfToken(key, 0, LabelTokenLength(key, 0), layer, address)) continue;
+            if (keys.size() <= layer) keys.resize(layer + 1, Bitmap{});
+            SetBit(keys[layer], address);
         }
     }
+    bool IsKey(std::string_view line, size_t at, size_t length) const {
+        size_t layer;
+        int64_t address;
+        return LabelOfToken(line, at, length, layer, address) && layer < keys.size() &&
+               TestBit(keys[layer], address);
+    }
+};
+
+// The first generated label in the line, at or after the position, that is an inner-label key.
+size_t NextKey(std::string_view line, size_t from, const InnerLabels& labels, std::string& key) {
+    for (size_t at = line.find('E', from); at != std::string::npos; at = line.find('E', at + 1)) {
+        const size_t length = LabelTokenLength(line, at);
+        if (length == 0 || at + length > line.size() || !labels.IsKey(line, at, length)) continue;
+        key.assign(line, at, length);
+        return at;
+    }
+    return std::string::npos;
 }
 
-// The same in one scan of each line. Keys are unique and no replacement holds a key (a label
-// inside an instruction is never an instruction's own address), so each key's first occurrence
-// can be rewritten where it is found.
-void SubstituteByKey(RunState& state, const std::unordered_map<std::string, std::string>& byKey) {
+// Rewrites the first occurrence of each key in the line as the key's replacement, unless that
+// occurrence begins the line (it is the line's own label). Keys are unique and no replacement
+// holds a key (a label inside an instruction is never an instruction's own address), so each
+// key's first occurrence can be rewritten where it is found.
+void SubstituteInnerLabels(std::string& line, const InnerLabels& labels) {
     std::vector<std::string> seen;  // the keys met in the line (rarely more than one)
     std::string key;
-    for (int i = 0; i < state.blockLineCount; ++i) {
-        std::string& line = state.blockLines[i];
-        seen.clear();
-        for (size_t at = line.find('E'); at != std::string::npos; at = line.find('E', at + 1)) {
-            const size_t length = LabelTokenLength(line, at);
-            if (length == 0) continue;
-            key.assign(line, at, length);
-            auto found = byKey.find(key);
-            if (found == byKey.end()) continue;
-            if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
-            seen.push_back(key);
-            if (at == 0) continue;
-            line.replace(at, key.size(), found->second);
-            at += found->second.size() - 1;
-        }
-    }
-}
-
-void SubstituteInnerLabels(RunState& state, const std::vector<InnerLabel>& entries,
-                           const std::unordered_map<std::string, std::string>& byKey) {
-    if (byKey.size() == entries.size()) {
-        SubstituteByKey(state, byKey);
-    } else {
-        SubstituteInFileOrder(state, entries);  // a key that repeats: keep the plain rule
+    for (size_t at = NextKey(line, 0, labels, key); at != std::string::npos;
+         at = NextKey(line, at + 1, labels, key)) {
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+        seen.push_back(key);
+        if (at == 0) continue;
+        const std::string& replacement = labels.replacements.at(key);
+        line.replace(at, key.size(), replacement);
+        at += replacement.size() - 1;
     }
 }
 
 // True when the line holds "jmp", "rts" or "jsr" anywhere.
-bool EndsFlow(const std::string& line) {
-    const std::string_view text(line);
-    return text.find("jmp") != std::string_view::npos ||
-           text.find("rts") != std::string_view::npos || text.find("jsr") != std::string_view::npos;
+bool EndsFlow(std::string_view line) {
+    return line.find("jmp") != std::string_view::npos ||
+           line.find("rts") != std::string_view::npos || line.find("jsr") != std::string_view::npos;
 }
 
-void CopyListing(RunState& state, TextReader& listing) {
-    std::vector<InnerLabel> entries = ReadInnerLabels();
-    std::unordered_map<std::string, std::string> byKey(entries.begin(), entries.end());
+// Copies the listing in blocks of 128 lines (the last one filled up with empty lines), with the
+// references to labels inside instructions rewritten, and an empty line after each line that
+// holds a jump, a return or a call.
+void CopyListing(RunState& state, ListingLines& listing) {
+    const InnerLabels labels(state.innerLabels);
+    std::string changed, key;
+    size_t lines = 0;
     while (!listing.AtEnd()) {
-        // Past the end of the listing the reader gives empty lines, which fill the last block.
-        for (state.blockLineCount = 0; state.blockLineCount < kBlockLineCount;) {
-            listing.ReadLineInto(state.blockLines[state.blockLineCount++]);
+        std::string_view line = listing.Next();
+        ++lines;
+        const size_t first = NextKey(line, 0, labels, key);
+        if (first != std::string::npos &&
+            (first > 0 || NextKey(line, 1, labels, key) != std::string::npos)) {
+            changed.assign(line);
+            SubstituteInnerLabels(changed, labels);
+            line = changed;
         }
-        SubstituteInnerLabels(state, entries, byKey);
-        for (int i = 0; i < state.blockLineCount; ++i) {
-            state.asmFile.WriteLine(state.blockLines[i]);
-            if (EndsFlow(state.blockLines[i])) state.asmFile.WriteLine("");
-        }
+        state.asmFile.WriteLine(line);
+        if (EndsFlow(line)) state.asmFile.WriteLine("");
     }
+    for (; lines % kBlockLineCount != 0; ++lines) state.asmFile.WriteLine("");
 }
 
 }  // namespace
@@ -173,8 +219,7 @@ void WriteEquates(RunState& state) {
 void WriteFinalSource(RunState& state) {
     const std::string listingName = state.sourceName + kListingExtension;
     const std::string resultName = state.sourceName + kResultExtension;
-    TextReader listing;
-    listing.Open(listingName);
+    ListingLines listing(state, listingName);
     ResultReplacement result(state, resultName);
     state.phase = 3;
     if (state.useLabelFile == 1) WriteEquates(state);

@@ -14,6 +14,8 @@ namespace {
 constexpr int kBytesPerDataLine = 16;
 constexpr int kCharactersPerString = 32;
 constexpr int64_t kMaxRepeatCount = 65535;
+// The final phase takes the listing from memory up to this size, and reads it back beyond.
+constexpr size_t kKeptListingLimit = 4 << 20;
 
 void AppendHexByte(std::string& text, uint8_t value) {
     text += hexDigits[value >> 4];
@@ -242,7 +244,9 @@ void ListRegion(RunState& state, const Region& region) {
 void WriteListing(RunState& state) {
     OpenSource(state, state.sourcePath);
     state.tmpFile.Create(kInnerLabelFileName);
+    state.innerLabels.clear();
     state.asmFile.Create(state.sourceName + kListingExtension);
+    state.asmFile.KeepCopy(&state.listingText, kKeptListingLimit);
     state.phase = 2;
     state.dataColumn = 0;
     WriteAsmLine(state, "\topt h-");
@@ -267,6 +271,7 @@ void WriteListing(RunState& state) {
     QueueMarker(state);
     state.sourceFile.Close();
     state.asmFile.Close();
+    state.listingKept = state.asmFile.KeptCopy();
     state.tmpFile.Close();
     ConsoleWrite(state, ".");
 }

@@ -128,11 +128,13 @@ struct Scenario {
 
 // Runs the analysis from the same starting state with whole passes, as RunAnalysis does (whole
 // passes first, then replayed ones), and replayed from the first pass; compares, and returns the
-// number of passes.
+// number of passes. An image that runs past $FFFF is not replayed from the first pass.
 size_t Compare(const Scenario& setup, int round) {
     TempDir dir;
     std::array<TestRun, 3> runs;
-    for (int way = 0; way < 3; ++way) {
+    const bool pastTop =
+        setup.start + static_cast<int64_t>(setup.image.size()) - setup.skip > 0x10000;
+    for (int way = 0; way < (pastTop ? 2 : 3); ++way) {
         RunState& state = *runs[way];
         state.mnemonicTable = setup.table;
         state.startAddress = setup.start;
@@ -145,7 +147,7 @@ size_t Compare(const Scenario& setup, int round) {
             SetBit(state.codeRefMap, address);
         }
         OpenImage(state, setup.image, "image" + std::to_string(way) + ".bin");
-        EXPECT_TRUE(CanReplayPasses(state));
+        EXPECT_TRUE(pastTop || CanReplayPasses(state));
         state.passAgain = 1;
         if (way == 0) RunAnalysisByText(state);
         if (way == 1) RunAnalysis(state);
@@ -153,7 +155,7 @@ size_t Compare(const Scenario& setup, int round) {
     }
     EXPECT_FALSE(runs[1]->sourceFile.IsOpen()) << "round " << round;
     ExpectSameResult(runs[0], runs[1], round);
-    ExpectSameResult(runs[0], runs[2], round);
+    if (!pastTop) ExpectSameResult(runs[0], runs[2], round);
     return runs[0].Console().size();
 }
 
@@ -170,6 +172,13 @@ Scenario RandomSetup(std::mt19937& random, const std::array<std::string, 256>& t
         setup.image = std::string(static_cast<size_t>(setup.skip), '\x02') + setup.image;
     }
     if (setup.image.size() - setup.skip > room) setup.image.resize(room + setup.skip);
+    // Bytes past $FFFF: the passes take them alike every time (past_top.h); a first one that
+    // changes nothing when accepted keeps the replay.
+    if (setup.start >= 0xF000 && random() % 3 == 0) {
+        setup.image.resize(room + setup.skip, '\xEA');
+        for (int n = 1 + random() % 600; n > 0; --n) setup.image += static_cast<char>(random());
+        if (random() % 2) setup.image[room + setup.skip] = "\xEA\x02\xA9\x60"[random() % 4];
+    }
     setup.mnemonicsOff = random() % 10 == 0;
     if (random() % 3 == 0) {
         for (int n = 1 + random() % 4; n > 0; --n) {
