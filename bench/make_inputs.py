@@ -60,7 +60,7 @@ def main():
     main_into(sys.argv[1], sys.argv[2])
 
 
-def main_into(folder, project, many_pass_blocks=(0x10000 - 3) // 3):
+def main_into(folder, project, many_pass_blocks=(0x10000 - 3) // 3, big=True):
     os.makedirs(folder, exist_ok=True)
     cases = []
 
@@ -81,6 +81,9 @@ def main_into(folder, project, many_pass_blocks=(0x10000 - 3) // 3):
     table = b''.join(struct.pack('<H', 0x1000 + (i * 7) % len(code)) for i in range(len(code) // 4))
     add('address-table', table + code[len(table):], 0x1000, '-d -bad$1000')
     add('load-file', compiled_load_file(folder), 0x0000, '-x')  # da65 reads it as one block
+    if big:
+        add('many-passes-1mb', image + b'\xEA' * (1 << 20), 0x0000)  # the bytes past $FFFF
+        add('random-16mb', random.Random(16).randbytes(16 << 20), 0x0000)
     open(os.path.join(folder, 'labels5000.qvt'), 'w').write(label_file(5000))
     for reference in ('mnemo.qvt', 'memory.qvt'):
         open(os.path.join(folder, reference), 'wb').write(

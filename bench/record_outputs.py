@@ -45,7 +45,7 @@ def main():
                 record(velkor, project, data, first, ['-x'] + options,
                        os.path.join(out, 'x-' + name + '.' + mode))
         inputs = os.path.join(work, 'bench')
-        make_inputs.main_into(inputs, project, many_pass_blocks=1500)
+        make_inputs.main_into(inputs, project, many_pass_blocks=1500, big=False)
         for line in open(os.path.join(inputs, 'cases.txt')).read().splitlines():
             name, start, *options = line.split()
             labels = None

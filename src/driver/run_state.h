@@ -12,6 +12,7 @@
 
 #include "driver/files.h"
 #include "engine/image_map.h"
+#include "engine/instruction_format.h"
 
 constexpr int64_t kAddressCount = 65536;
 constexpr int64_t kLastAddress = 0xFFFF;
@@ -75,8 +76,10 @@ struct RunState {
     Bitmap codeRefMap{};      // operand of an accepted instruction, or a block option address
     Bitmap namedAddresses{};  // the label file names the address
 
-    // Opcode table: the pattern of each byte value, empty for no instruction.
+    // Opcode table: the pattern of each byte value, empty for no instruction; and how the
+    // listing writes each one (set up by the listing).
     std::array<std::string, 256> mnemonicTable;
+    std::vector<InstructionTemplate> instructionTemplates;
 
     // Pass and phase control.
     uint8_t phase = 0;  // 0 loading, 1 analysis, 2 listing and data blocks, 3 final file

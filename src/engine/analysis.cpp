@@ -37,6 +37,16 @@ void MarkDataForward(RunState& state, PassState& pass) {
 // The three tests that keep a decoded instruction from being code.
 bool IsAccepted(const RunState& state, int length) {
     const int64_t at = state.currentAddress;
+    if (at >= 1 && at + length <= kAddressCount) {  // all within the table
+        const AddressInfo* info = &state.addressInfo[static_cast<size_t>(at)];
+        for (int i = 0; i < length; ++i) {
+            if (info[i].isCode != state.firstByteClass) return false;
+        }
+        for (int i = 1; i < length; ++i) {
+            if (info[i].isEntry == 1) return false;
+        }
+        return info[0].isEntry == 1 || info[-1].isCode != 0;
+    }
     for (int i = 0; i < length; ++i) {
         if (InfoAt(state, at + i).isCode != state.firstByteClass) return false;
     }
@@ -61,7 +71,12 @@ void NoteTarget(RunState& state, int64_t target) {
 
 void Accept(RunState& state, const Decoded& d) {
     if (d.isFlow) NoteTarget(state, d.target);
-    for (int i = 0; i < d.length; ++i) SetIsCode(state, state.currentAddress + i, 1);
+    if (state.currentAddress >= 0 && state.currentAddress + d.length <= kAddressCount) {
+        AddressInfo* info = &state.addressInfo[static_cast<size_t>(state.currentAddress)];
+        for (int i = 0; i < d.length; ++i) info[i].isCode = 1;
+    } else {
+        for (int i = 0; i < d.length; ++i) SetIsCode(state, state.currentAddress + i, 1);
+    }
     if (d.hasOperand) SetBit(state.codeRefMap, d.operand);
     state.currentAddress += d.length;
 }

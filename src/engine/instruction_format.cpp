@@ -73,6 +73,77 @@ std::string DataForm(const RunState& state, uint8_t opcode, char placeholder) {
 
 }  // namespace
 
+std::vector<InstructionTemplate> InstructionTemplates(const RunState& state) {
+    std::vector<InstructionTemplate> templates(256);
+    for (int opcode = 0; opcode < 256; ++opcode) {
+        const std::string& pattern = state.mnemonicTable[opcode];
+        InstructionTemplate& t = templates[opcode];
+        const size_t position = PlaceholderPosition(pattern);
+        if (position == std::string::npos) {
+            t.direct = true;
+            t.before = pattern;
+            TrimTrailingBlanks(t.before);
+            continue;
+        }
+        // ".w" goes in after the mnemonic; the pieces hold when that is before the placeholder.
+        if (position < kMnemonicLength) continue;
+        t.direct = true;
+        t.placeholder = pattern[position];
+        t.length = OperandLength(t.placeholder);
+        t.immediate = pattern.find('#') != std::string::npos;
+        t.jumpOrCall =
+            pattern.find("jmp") != std::string::npos || pattern.find("jsr") != std::string::npos;
+        t.before = pattern.substr(0, position);
+        t.beforeWide = t.before;
+        t.beforeWide.insert(kMnemonicLength, ".w");
+        t.after = pattern.substr(position + 1);
+        TrimTrailingBlanks(t.after);  // the operand never ends in a blank
+    }
+    return templates;
+}
+
+void AppendInstruction(RunState& state, const std::vector<InstructionTemplate>& templates,
+                       uint8_t opcode, std::string& out) {
+    const InstructionTemplate& t = templates[opcode];
+    if (!t.direct || state.mnemonicsOff == 1 ||
+        (t.placeholder && IsCutByEndOfFile(state, t.length))) {
+        out += FormatInstruction(state, opcode);
+        return;
+    }
+    state.currentByte = opcode;
+    state.instructionLength = 1;
+    if (!t.placeholder) {
+        CloseDataLine(state);
+        out += t.before;
+        return;
+    }
+    ReadOperand(state, t.placeholder, t.length);
+    const int64_t value = state.operandValue;
+    std::string& text = state.operandText;
+    if (t.placeholder == 'N') {
+        text.assign(1, '$');
+        text += hexDigits[(value >> 4) & 15];
+        text += hexDigits[value & 15];
+    } else {
+        // Operand values lie within $0000-$FFFF: one or two bytes, or a wrapped branch target.
+        if (IsLabelTarget(state, value) && LiesInLayer(state.image, state.currentLayer, value, 1)) {
+            text.assign(state.labelPrefix);
+        } else {
+            text.assign(1, '$');
+        }
+        AppendHex4(text, value);
+    }
+    ReportInnerLabels(state, t.length);
+    if (state.useLabelFile == 1 && !t.immediate && state.operandText[0] == '$') {
+        SubstituteName(state);
+    }
+    CloseDataLine(state);
+    const bool wide = t.placeholder == 'Q' && value < 0x100 && !t.jumpOrCall;
+    out += wide ? t.beforeWide : t.before;
+    out += state.operandText;
+    out += t.after;
+}
+
 size_t PlaceholderPosition(const std::string& pattern) {
     size_t position = std::string::npos;
     for (const char* p = kPlaceholders; *p && position == std::string::npos; ++p) {

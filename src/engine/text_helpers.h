@@ -12,6 +12,15 @@ struct RunState;
 // digitCount digits (raised to even), more when the value needs them. FormatHex(0, 0) is "".
 std::string FormatHex(int64_t value, int digitCount);
 
+// Appends the value's four upper-case hex digits (its low 16 bits), as FormatHex(value, 4) gives
+// them for a value within $0000-$FFFF.
+inline void AppendHex4(std::string& text, int64_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const char digits[4] = {kDigits[(value >> 12) & 15], kDigits[(value >> 8) & 15],
+                            kDigits[(value >> 4) & 15], kDigits[value & 15]};
+    text.append(digits, 4);
+}
+
 // Reads a number: leading blanks, an optional sign, "$", "x", "X", "0x" or "0X" for hex, decimal
 // otherwise. Stops at the first character that does not fit and never fails (no digits: 0).
 int64_t ParseNumber(std::string_view text);

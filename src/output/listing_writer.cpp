@@ -24,7 +24,10 @@ void AppendHexByte(std::string& text, uint8_t value) {
 
 // The label field of the current address: its label and a tab, or a tab.
 void AppendLabelField(const RunState& state, std::string& text, bool labelled) {
-    if (labelled) text += CodeLabel(state, state.currentAddress);
+    if (labelled) {  // a label target lies within $0000-$FFFF
+        text += state.labelPrefix;
+        AppendHex4(text, state.currentAddress);
+    }
     text += '\t';
 }
 
@@ -75,11 +78,10 @@ void StringDataPiece(RunState& state, std::string& piece, bool labelled) {
 
 void HandleInstruction(RunState& state) {
     state.anchorLabel.clear();
-    const std::string text = FormatInstruction(state, state.currentByte);
     const bool labelled = IsLabelTarget(state, state.currentAddress);  // the listing's phase
     state.outLine.clear();
     AppendLabelField(state, state.outLine, labelled);
-    state.outLine += text;
+    AppendInstruction(state, state.instructionTemplates, state.currentByte, state.outLine);
     // A label inside the instruction is written as this instruction's label plus an offset, so
     // the instruction needs a label of its own (unless its label field already holds it).
     if (!state.anchorLabel.empty() &&
@@ -90,8 +92,32 @@ void HandleInstruction(RunState& state) {
     state.currentAddress += state.instructionLength;
 }
 
+// The byte goes on the open data line: ",$" and its digits, or in string style its character.
+// The common case, written without building a piece.
+bool ContinueDataLine(RunState& state, bool labelled) {
+    if (state.dataColumn == 0 || labelled || !state.pendingIsMarker) return false;
+    const uint8_t b = state.currentByte;
+    if (state.dataStyle == 'A') {
+        if (ByteStyle(state, b) != 'A' || state.dataColumn >= kCharactersPerString - 1) {
+            return false;
+        }
+        const char character = static_cast<char>(b);
+        state.asmFile.Write(std::string_view(&character, 1));
+    } else {
+        if (state.dataColumn >= kBytesPerDataLine - 1) return false;
+        const char piece[4] = {',', '$', hexDigits[b >> 4], hexDigits[b & 0x0F]};
+        state.asmFile.Write(std::string_view(piece, sizeof piece));
+    }
+    ++state.dataColumn;
+    ++state.currentAddress;
+    ++state.itemCount;  // as the held-back marker counts another one
+    state.prevByte = b;
+    return true;
+}
+
 void HandleDataByte(RunState& state) {
     const bool labelled = IsLabelTarget(state, state.currentAddress);  // the listing's phase
+    if (ContinueDataLine(state, labelled)) return;
     std::string& piece = state.outLine;
     piece.clear();
     if (state.dataStyle == 'A') {
@@ -249,6 +275,7 @@ void WriteListing(RunState& state) {
     state.asmFile.KeepCopy(&state.listingText, kKeptListingLimit);
     state.phase = 2;
     state.dataColumn = 0;
+    state.instructionTemplates = InstructionTemplates(state);
     WriteAsmLine(state, "\topt h-");
     WriteAsmLine(state, "");
     const std::vector<Region>& regions = state.image.regions;

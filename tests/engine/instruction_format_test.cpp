@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "test_support.h"
 
 namespace {
@@ -171,4 +173,65 @@ TEST_F(FormatTest, OpenDataLineIsClosedInTheListingPhase) {
     EXPECT_EQ(run->dataColumn, 0);
     run->asmFile.Close();
     EXPECT_EQ(ReadFile("listing"), "\r\n");
+}
+
+// The listing writes instructions from per-opcode templates; it must give what FormatInstruction
+// gives, effects included, for any mnemonic file, image, labels and names.
+TEST(AppendInstruction, WritesWhatFormatInstructionWrites) {
+    const char* pieces[] = {"lda #N", "lda Q",  "lda Q,x", "sta Z",    "lda (N),y", "jmp Q",
+                            "jsr Q",  "bne L",  "nop",     "rts  ",    "lda  Q  ",  "Q",
+                            "ldaQ",   "lda Qa", "ld Q",    "x $12 Q",  "lda $Q",    "jmp (Q)",
+                            "asl",    "L",      "lda #$N", "sta Z,x ", "lda.w Q",   ""};
+    std::mt19937 random(17);
+    TempDir dir;
+    WriteFile("_temp.$$$", "portb $d301\r\nzp $0080\r\nlow $0012\r\n");
+    for (int round = 0; round < 400; ++round) {
+        std::array<std::string, 256> table;
+        for (std::string& p : table) p = pieces[random() % (sizeof pieces / sizeof *pieces)];
+        std::string image(4 + random() % 3, '\0');
+        for (char& b : image) b = static_cast<char>(random() % 3 ? random() : random() % 0x20);
+        const int64_t address = std::vector<int64_t>{0x400, 0x00FE, 0xFFFE}[random() % 3];
+        if (random() % 2) {  // an operand at the image's last bytes, where labels stop
+            const int64_t target = address + static_cast<int64_t>(image.size()) - 1 - random() % 2;
+            image[1] = static_cast<char>(target & 0xFF);
+            image[2] = static_cast<char>((target >> 8) & 0xFF);
+        }
+        const uint8_t mnemonicsOff = random() % 8 == 0;
+        const int dataColumn = random() % 2;
+        std::array<TestRun, 2> runs;
+        std::array<std::string, 2> texts;
+        for (int way = 0; way < 2; ++way) {
+            RunState& state = *runs[way];
+            state.mnemonicTable = table;
+            state.phase = 2;
+            state.mnemonicsOff = mnemonicsOff;
+            state.useLabelFile = round % 2;
+            for (int64_t a : {0xD301, 0x80, 0x12}) SetBit(state.namedAddresses, a);
+            for (int64_t a : {address + 1, address + 2, address + 3, address + 4, address + 5,
+                              int64_t{0x12}, int64_t{0x0380}}) {
+                SetBit(state.referencedMap, a);
+                SetBit(state.codeRefMap, a);
+            }
+            state.startAddress = address;
+            state.tmpFile.Create("inner" + std::to_string(way));
+            state.asmFile.Create("listing" + std::to_string(way));
+            OpenImage(state, image, "image" + std::to_string(way) + ".bin");
+            state.currentAddress = address;
+            state.currentByte = state.sourceFile.ReadByte();
+            state.dataColumn = dataColumn;
+            if (way == 0) {
+                texts[0] = FormatInstruction(state, state.currentByte);
+            } else {
+                AppendInstruction(state, InstructionTemplates(state), state.currentByte, texts[1]);
+            }
+            state.tmpFile.Close();
+            state.asmFile.Close();
+        }
+        ASSERT_EQ(texts[0], texts[1]) << "round " << round;
+        ASSERT_EQ(runs[0]->instructionLength, runs[1]->instructionLength) << round;
+        ASSERT_EQ(runs[0]->anchorLabel, runs[1]->anchorLabel) << round;
+        ASSERT_EQ(runs[0]->sourceFile.Position(), runs[1]->sourceFile.Position()) << round;
+        ASSERT_EQ(ReadFile("inner0"), ReadFile("inner1")) << round;
+        ASSERT_EQ(ReadFile("listing0"), ReadFile("listing1")) << round;
+    }
 }
