@@ -237,6 +237,8 @@ TextWriter::~TextWriter() {
 void TextWriter::Create(const std::string& name) {
     Close();
     copy_ = nullptr;
+    countLines_ = false;
+    lines_ = 0;
     if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
     used_ = 0;
     name_ = name;

@@ -97,7 +97,12 @@ class TextWriter {
     void KeepCopy(std::string* copy, size_t limit);
     bool KeptCopy() const { return copy_ != nullptr; }
 
+    // Counts the lines written from now on: LinesWritten is the number of line ends so far.
+    void CountLines() { countLines_ = true; }
+    uint64_t LinesWritten() const { return lines_; }
+
     void Write(std::string_view text) {  // no line end added
+        if (countLines_) CountLineEnds(text);
         if (fd_ >= 0 && text.size() <= kBufferSize - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
@@ -106,6 +111,7 @@ class TextWriter {
         WriteThroughFlush(text);
     }
     void WriteLine(std::string_view text) {
+        if (countLines_) CountLineEnds(text), ++lines_;
         if (fd_ >= 0 && text.size() + 2 <= kBufferSize - used_) {
             char* at = buffer_.get() + used_;
             std::memcpy(at, text.data(), text.size());
@@ -119,6 +125,15 @@ class TextWriter {
     }
 
   private:
+    void CountLineEnds(std::string_view text) {
+        for (const char* at = text.data();
+             (at = static_cast<const char*>(
+                  std::memchr(at, '\n', static_cast<size_t>(text.data() + text.size() - at))));
+             ++at) {
+            ++lines_;
+        }
+    }
+
     static constexpr size_t kBufferSize = 64 * 1024;
 
     void WriteThroughFlush(std::string_view text);  // when the text does not fit the buffer
@@ -131,6 +146,8 @@ class TextWriter {
     size_t used_ = 0;
     std::string* copy_ = nullptr;
     size_t copyLimit_ = 0;
+    bool countLines_ = false;
+    uint64_t lines_ = 0;
 };
 
 // The folder that holds the named file: "." for a bare name.

@@ -23,8 +23,12 @@ int main(int argc, char** argv) {
     try {
         RunVelkor(*state, arguments);
         return kExitDone;
-    } catch (const UsageStop&) {
-        WriteUsageText(*state);
+    } catch (const UsageStop& stop) {
+        if (stop.message.empty()) {
+            WriteUsageText(*state);
+        } else {
+            ConsoleLine(*state, stop.message);
+        }
         return kExitUsage;
     } catch (const ErrorStop& stop) {
         if (stop.lineEndFirst) ConsoleLine(*state, "");

@@ -8,6 +8,7 @@
 #include "driver/usage.h"
 #include "engine/file_tests.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 
 namespace {
 
@@ -127,6 +128,19 @@ void ParseOption(RunState& state, const std::string& argument) {
         case 'X':
             state.atariFiles = 1;
             return;
+        case 'N':
+        case 'C': {
+            int64_t address;
+            std::string rest;
+            if (!SplitAddressedOption(argument.substr(2), address, rest)) ShowUsage();
+            if (UpperAt(argument, 1) == 'N') {
+                state.userNames.push_back({address, rest});
+                SetBit(state.userNamed, address);
+            } else {
+                state.userComments.push_back({address, rest});
+            }
+            return;
+        }
         default:
             ShowUsage();
     }
@@ -155,10 +169,13 @@ void ParseArgument(RunState& state, const std::string& argument, int depth) {
 }
 
 std::string OptionOfLine(const std::string& line) {
-    std::string option = line.substr(0, line.find(';'));
-    const size_t first = option.find_first_not_of(" \t");
+    const size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) return std::string();
-    option.erase(0, first);
-    option.erase(option.find_last_not_of(" \t") + 1);
+    // A comment's text runs to the end of its line, ";" included.
+    const bool comment = first + 1 < line.size() && (line[first] == '-' || line[first] == '/') &&
+                         (line[first + 1] == 'c' || line[first + 1] == 'C');
+    std::string option = line.substr(first, comment ? std::string::npos : line.find(';') - first);
+    const size_t last = option.find_last_not_of(" \t");
+    option.erase(last == std::string::npos ? 0 : last + 1);
     return option;
 }

@@ -19,8 +19,9 @@ void ParseOption(RunState& state, const std::string& argument);
 // and a ";" starts a comment). A missing file stops the run with a message.
 void ParseArgument(RunState& state, const std::string& argument, int depth = 0);
 
-// The option a line of an options file holds: the text before any ";", without the blanks and
-// tabs around it; empty for a line that holds none.
+// The option a line of an options file holds: the text before any ";" (a -c option's text runs
+// to the end of the line), without the blanks and tabs around it; empty for a line that holds
+// none.
 std::string OptionOfLine(const std::string& line);
 
 // Puts a block option into the tables: what -bc, -bd, -bac or -bad does to its address.

@@ -10,6 +10,7 @@
 #include "engine/atari_file.h"
 #include "engine/file_tests.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 #include "output/data_block.h"
 #include "output/final_source.h"
 #include "output/listing_writer.h"
@@ -88,6 +89,8 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
     }
     for (size_t i = 1; i < arguments.size(); ++i) ParseArgument(state, arguments[i]);
     LoadMnemonicFile(state);
+    CheckUserNames(state);
+    SortUserComments(state);
     if (state.useLabelFile == 1) CheckLabelFile(state);
     // An Atari file's layout is read before any file is made, so that one it cannot take
     // leaves nothing behind.
@@ -95,6 +98,7 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
     const FolderLocks locks = GuardRunFiles(state);  // held to the end of the run
     if (state.useLabelFile == 1) LoadLabelNames(state);
     OpenImage(state);
+    PlaceUserNames(state);
 
     if (state.dataBlockOnly == 1) {
         state.phase = 2;

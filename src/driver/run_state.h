@@ -13,6 +13,7 @@
 #include "driver/files.h"
 #include "engine/image_map.h"
 #include "engine/instruction_format.h"
+#include "engine/user_notes.h"
 
 constexpr int64_t kAddressCount = 65536;
 constexpr int64_t kLastAddress = 0xFFFF;
@@ -70,6 +71,13 @@ struct RunState {
     std::vector<BlockHint> blockHints;
     std::vector<std::string> optionFiles;  // the files @FILE read options from
 
+    // Names and comments the user gives (user_notes.h); the addresses named; and the listing's
+    // lines that hold bytes, for placing the comments.
+    std::vector<UserName> userNames;
+    std::vector<UserComment> userComments;
+    Bitmap userNamed{};
+    std::vector<ListedLine> listedLines;
+
     // Per-address knowledge; reach it through the accessors below.
     std::array<AddressInfo, kAddressCount> addressInfo{};
     Bitmap referencedMap{};   // seen as an operand value
@@ -100,6 +108,11 @@ struct RunState {
     std::string outLine;
     std::string pendingLine;
     bool pendingIsMarker = false;  // the held-back "line" is the no-line marker
+    // The addresses the line being queued holds, and those the held-back line holds, with its
+    // region (for placing comments).
+    int64_t lineFirst = 0, lineEnd = 0;
+    int64_t pendingFirst = 0, pendingEnd = 0;
+    int pendingRegion = 0;
     int64_t itemCount = 0;
     uint8_t prevByte = 0;
     int dataColumn = 0;

@@ -9,8 +9,11 @@ constexpr int kExitDone = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 
-// The usage text is wanted: no source argument, or an option that is not understood.
-struct UsageStop {};
+// The usage text is wanted: no source argument, or an option that is not understood. With a
+// message (an option understood but not acceptable), that line stands instead.
+struct UsageStop {
+    std::string message;
+};
 
 // A one-line "ERROR: ..." message ends the run.
 struct ErrorStop {

@@ -20,6 +20,8 @@ constexpr const char* kUsageLines[] = {
     "-bad$xxxx\tblock with address of new data blocks",
     "-x\t\tread Atari load files and cartridges as they are",
     "@file\t\tread further options from file, one per line",
+    "-n$xxxx=name\tname the address $xxxx",
+    "-c$xxxx=text\tcomment the line of address $xxxx",
 };
 
 }  // namespace

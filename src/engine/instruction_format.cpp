@@ -6,6 +6,7 @@
 #include "engine/asm_lines.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 #include "reference/label_file.h"
 
 namespace {
@@ -39,16 +40,30 @@ std::string TruncatedForm(const RunState& state, uint8_t opcode, int bytesRead) 
     return text;
 }
 
-// Writes one inner-label entry for each label that falls on a later byte of the instruction.
+// Writes one inner-label entry for each label that falls on a later byte of the instruction. A
+// byte the user named keeps its name in the references (an equate defines it).
 void ReportInnerLabels(RunState& state, uint8_t length) {
     for (int k = length - 1; k >= 1; --k) {
         if (!IsLabelTarget(state, state.currentAddress + k)) continue;
+        if (LineName(state, state.currentAddress + k)) continue;
         state.anchorLabel = CodeLabel(state, state.currentAddress);
         std::string key = CodeLabel(state, state.currentAddress + k);
         std::string replacement = state.anchorLabel + "+" + std::to_string(k);
         state.tmpFile.WriteLine(key + replacement);
         state.innerLabels.emplace_back(std::move(key), std::move(replacement));
     }
+}
+
+void SubstituteName(RunState& state);
+
+// Replaces a numeric operand by the user's name of its address, or else by the label file's.
+void NameOperand(RunState& state, bool immediate) {
+    if (immediate || state.operandText[0] != '$') return;
+    if (const std::string* name = UserNameOf(state, state.operandValue)) {
+        state.operandText = *name;
+        return;
+    }
+    if (state.useLabelFile == 1) SubstituteName(state);
 }
 
 // Replaces a numeric operand by the label-file name of its address, when there is one.
@@ -127,16 +142,14 @@ void AppendInstruction(RunState& state, const std::vector<InstructionTemplate>& 
     } else {
         // Operand values lie within $0000-$FFFF: one or two bytes, or a wrapped branch target.
         if (IsLabelTarget(state, value) && LiesInLayer(state.image, state.currentLayer, value, 1)) {
-            text.assign(state.labelPrefix);
+            text = CodeLabel(state, value);
         } else {
             text.assign(1, '$');
+            AppendHex4(text, value);
         }
-        AppendHex4(text, value);
     }
     ReportInnerLabels(state, t.length);
-    if (state.useLabelFile == 1 && !t.immediate && state.operandText[0] == '$') {
-        SubstituteName(state);
-    }
+    NameOperand(state, t.immediate);
     CloseDataLine(state);
     const bool wide = t.placeholder == 'Q' && value < 0x100 && !t.jumpOrCall;
     out += wide ? t.beforeWide : t.before;
@@ -233,16 +246,13 @@ void FormatOperand(RunState& state, size_t position, uint8_t length) {
         // A reference to the last byte of a region stays a number.
         if (placeholder != 'N' && IsLabelTarget(state, state.operandValue) &&
             LiesInLayer(state.image, state.currentLayer, state.operandValue, 1)) {
-            state.operandText = state.labelPrefix + state.operandText.substr(1, 4);
+            state.operandText = CodeLabel(state, state.operandValue);
         }
         if (placeholder == 'N' && ParseNumber(state.operandText) < 0x100) {
             state.operandText.erase(1, 2);
         }
         ReportInnerLabels(state, length);
-        if (state.useLabelFile == 1 && pattern.find('#') == std::string::npos &&
-            state.operandText[0] == '$') {
-            SubstituteName(state);
-        }
+        NameOperand(state, pattern.find('#') != std::string::npos);
     }
 
     if (state.mnemonicsOff == 1) {

@@ -12,9 +12,14 @@ constexpr char kLabelPrefix[] = "E_";
 // Addresses outside $0000-$FFFF never carry a label.
 bool IsLabelTarget(const RunState& state, int64_t address);
 
-// The label of the address: the current layer's prefix ("E_" in the first) and its 4 hex digits.
+// The label of the address: the user's name for it, or the current layer's prefix ("E_" in the
+// first) and its 4 hex digits.
 std::string CodeLabel(const RunState& state, int64_t address);
 
-// The label field of the current address: its label and a tab in phase 2 when it is a label
-// target, a lone tab otherwise.
+// True when a line that starts at the address begins with its label: a label target, or an
+// address the user named.
+bool CarriesLabel(const RunState& state, int64_t address);
+
+// The label field of the current address: its label and a tab in phase 2 when it carries one, a
+// lone tab otherwise.
 std::string LabelField(const RunState& state);

@@ -7,6 +7,7 @@
 #include "driver/run_state.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 
 void PrepareLayer(RunState& state, int layer) {
     state.currentLayer = layer;
@@ -61,5 +62,6 @@ std::string WordOperand(const RunState& state, const Region& region) {
         const KeptLayer& kept = state.keptLayers[static_cast<size_t>(layer)];
         labelled = TestBit(kept.referencedMap, value) && TestBit(kept.codeRefMap, value);
     }
+    if (const std::string* name = UserNameOf(state, value)) return *name;
     return (labelled ? LabelPrefixOfLayer(layer) : std::string("$")) + FormatHex(value, 4);
 }

@@ -8,6 +8,7 @@
 #include "engine/label_helpers.h"
 #include "engine/layers.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 #include "output/final_source.h"
 #include "output/listing_writer.h"
 
@@ -42,6 +43,24 @@ void FindTableTargets(RunState& state, const Region& region) {
     }
 }
 
+// The label a table word refers to: the user's name of the address, or its generated label.
+std::string WordLabel(const RunState& state, int64_t value) {
+    const std::string* name = UserNameOf(state, value);
+    return name ? *name : CodeLabel(state, value);
+}
+
+// The end of the line that starts with the item at the address: its items up to the line's
+// limit, up to the next block start, or up to the end of the region.
+int64_t LineEnd(const RunState& state, const Region& region, int64_t address, bool isTable,
+                int lineLimit) {
+    int64_t end = address;
+    for (int items = 0; items <= lineLimit; ++items) {
+        end += isTable && end + 1 < EndAddress(region) ? 2 : 1;
+        if (end >= EndAddress(region) || InfoAt(state, end).isEntry == 1) break;
+    }
+    return end;
+}
+
 // Writes every item of the region; a table's last byte without a partner is written as a byte
 // item.
 void WriteBlocks(RunState& state, const Region& region) {
@@ -63,11 +82,16 @@ void WriteBlocks(RunState& state, const Region& region) {
             state.asmFile.Write("\r\n");
             if (state.itemCount != 0) state.asmFile.Write("\r\n");
             state.pendingLine = CodeLabel(state, state.currentAddress);
+            if (LineName(state, state.currentAddress)) MarkNameDefined(state, state.currentAddress);
             state.itemCount = 0;
         }
         const bool first = state.itemCount == 0;
+        if (first && !state.userComments.empty()) {
+            WriteComments(state, state.currentAddress,
+                          LineEnd(state, region, state.currentAddress, isTable, lineLimit));
+        }
         if (isWord) {
-            std::string word = "a(" + CodeLabel(state, value) + ")";
+            std::string word = "a(" + WordLabel(state, value) + ")";
             state.asmFile.Write(first ? state.pendingLine + "\tdta " + word : "," + word);
         } else {
             std::string byte = "$" + FormatHex(value, 2);
@@ -89,6 +113,7 @@ namespace {
 void WriteWordBlock(RunState& state, const Region& region) {
     state.asmFile.Write("\r\n");
     if (state.itemCount != 0) state.asmFile.Write("\r\n");
+    WriteComments(state, region.address, EndAddress(region));
     state.asmFile.Write("\tdta a(" + WordOperand(state, region) + ")");
     state.itemCount = 1;  // its line is still open
 }
@@ -115,9 +140,17 @@ void WriteDataBlock(RunState& state) {
             state.currentRegion = static_cast<int>(i);
             FindTableTargets(state, region);
         }
+        // A name is written where a block starts at its address, else by an equate.
+        for (UserName& entry : state.userNames) {
+            if (entry.layer == layer) entry.defined = InfoAt(state, entry.address).isEntry == 1;
+        }
         KeepLayer(state, layer);
     }
     state.itemCount = 0;
+    const std::vector<std::string> equates = UserNameEquates(state);
+    for (const std::string& line : equates) WriteAsmLine(state, line);
+    if (!equates.empty()) WriteAsmLine(state, "");
+    WriteUnplacedComments(state);
     WriteAsmLine(state, "\topt h-");
     for (size_t i = 0; i < regions.size(); ++i) {
         const Region& region = regions[i];

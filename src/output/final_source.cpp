@@ -13,6 +13,7 @@
 #include "engine/instruction_format.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
 
@@ -172,8 +173,15 @@ void CopyListing(RunState& state, ListingLines& listing) {
     const InnerLabels labels(state.innerLabels);
     std::string changed, key;
     size_t lines = 0;
+    // The user's comments: those no line holds first, the others before the lines holding them.
+    EndListedLines(state);
+    WriteUnplacedComments(state);
+    auto listed = state.listedLines.begin();
     while (!listing.AtEnd()) {
         std::string_view line = listing.Next();
+        for (; listed != state.listedLines.end() && listed->line <= lines; ++listed) {
+            if (listed->line == lines) WriteComments(state, listed->first, listed->end);
+        }
         ++lines;
         const size_t first = NextKey(line, 0, labels, key);
         if (first != std::string::npos &&
@@ -191,6 +199,14 @@ void CopyListing(RunState& state, ListingLines& listing) {
 }  // namespace
 
 void WriteEquates(RunState& state) {
+    const std::vector<std::string> userEquates = UserNameEquates(state);
+    if (state.useLabelFile == 0 && userEquates.empty()) return;
+    if (state.useLabelFile == 1) WriteLabelEquates(state);
+    for (const std::string& line : userEquates) state.asmFile.WriteLine(line);
+    state.asmFile.WriteLine("");
+}
+
+void WriteLabelEquates(RunState& state) {
     MeasureNames(state);
     for (size_t i = 0; i < LabelLineCount(state); ++i) {
         const std::string_view line = LabelLine(state, i);
@@ -213,7 +229,6 @@ void WriteEquates(RunState& state) {
         out += state.workToken;
         state.asmFile.WriteLine(out);
     }
-    state.asmFile.WriteLine("");
 }
 
 void WriteFinalSource(RunState& state) {
@@ -222,7 +237,7 @@ void WriteFinalSource(RunState& state) {
     ListingLines listing(state, listingName);
     ResultReplacement result(state, resultName);
     state.phase = 3;
-    if (state.useLabelFile == 1) WriteEquates(state);
+    WriteEquates(state);
     CopyListing(state, listing);
     listing.Close();
     result.PutInPlace();

@@ -15,6 +15,9 @@ constexpr char kResultExtension[] = ".asm";
 // Writes the result file, erases the temporary files and reports "Done.".
 void WriteFinalSource(RunState& state);
 
-// Writes the equate lines of the label file (as LoadLabelNames read it) and the empty line
-// after them.
+// Writes the equates at the top: those of the label file (with -l) and those of the user's
+// names that no line carries, then an empty line; nothing when there are none of either.
 void WriteEquates(RunState& state);
+
+// Writes the equate lines of the label file (as LoadLabelNames read it).
+void WriteLabelEquates(RunState& state);

@@ -8,6 +8,7 @@
 #include "engine/label_helpers.h"
 #include "engine/layers.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 
 namespace {
 
@@ -23,44 +24,52 @@ void AppendHexByte(std::string& text, uint8_t value) {
 }
 
 // The label field of the current address: its label and a tab, or a tab.
-void AppendLabelField(const RunState& state, std::string& text, bool labelled) {
-    if (labelled) {  // a label target lies within $0000-$FFFF
-        text += state.labelPrefix;
-        AppendHex4(text, state.currentAddress);
+void AppendLabelField(RunState& state, std::string& text, bool labelled) {
+    if (labelled) {  // a label lies within $0000-$FFFF
+        if (const std::string* name = LineName(state, state.currentAddress)) {
+            text += *name;
+            MarkNameDefined(state, state.currentAddress);
+        } else {
+            text += state.labelPrefix;
+            AppendHex4(text, state.currentAddress);
+        }
     }
     text += '\t';
 }
 
-// Hex style: up to 16 bytes per line; a labelled byte starts a new line.
-void HexDataPiece(RunState& state, std::string& piece, bool labelled) {
+// Hex style: up to 16 bytes per line; a labelled byte starts a new line. Returns whether the
+// piece starts a line.
+bool HexDataPiece(RunState& state, std::string& piece, bool labelled) {
     if (state.dataColumn > 0 && !labelled) {
         ++state.dataColumn;
         piece += ",$";
         AppendHexByte(piece, state.currentByte);
-        return;
+        return false;
     }
     if (state.dataColumn > 0) WriteAsmLine(state, "");
     state.dataColumn = 1;
     AppendLabelField(state, piece, labelled);
     piece += "dta $";
     AppendHexByte(piece, state.currentByte);
+    return true;
 }
 
 // String style: text characters inside dta c'...', other bytes as hex bytes that end their line.
-void StringDataPiece(RunState& state, std::string& piece, bool labelled) {
+// Returns whether the piece starts a line.
+bool StringDataPiece(RunState& state, std::string& piece, bool labelled) {
     const bool isText = ByteStyle(state, state.currentByte) == 'A';
     const char character = static_cast<char>(state.currentByte);
     if (state.dataColumn > 0 && !labelled) {
         if (isText) {
             ++state.dataColumn;
             piece += character;
-            return;
+            return false;
         }
         state.dataColumn = 0;
         piece += "',$";
         AppendHexByte(piece, state.currentByte);
         piece += "\r\n";
-        return;
+        return false;
     }
     if (state.dataColumn > 0) WriteAsmLine(state, "'");
     AppendLabelField(state, piece, labelled);
@@ -68,20 +77,23 @@ void StringDataPiece(RunState& state, std::string& piece, bool labelled) {
         state.dataColumn = 1;
         piece += "dta c'";
         piece += character;
-        return;
+        return true;
     }
     state.dataColumn = 0;
     piece += "dta $";
     AppendHexByte(piece, state.currentByte);
     piece += "\r\n";
+    return true;
 }
 
 void HandleInstruction(RunState& state) {
     state.anchorLabel.clear();
-    const bool labelled = IsLabelTarget(state, state.currentAddress);  // the listing's phase
+    const bool labelled = CarriesLabel(state, state.currentAddress);  // the listing's phase
     state.outLine.clear();
     AppendLabelField(state, state.outLine, labelled);
     AppendInstruction(state, state.instructionTemplates, state.currentByte, state.outLine);
+    state.lineFirst = state.currentAddress;
+    state.lineEnd = state.currentAddress + state.instructionLength;
     // A label inside the instruction is written as this instruction's label plus an offset, so
     // the instruction needs a label of its own (unless its label field already holds it).
     if (!state.anchorLabel.empty() &&
@@ -116,17 +128,16 @@ bool ContinueDataLine(RunState& state, bool labelled) {
 }
 
 void HandleDataByte(RunState& state) {
-    const bool labelled = IsLabelTarget(state, state.currentAddress);  // the listing's phase
+    const bool labelled = CarriesLabel(state, state.currentAddress);  // the listing's phase
     if (ContinueDataLine(state, labelled)) return;
     std::string& piece = state.outLine;
     piece.clear();
-    if (state.dataStyle == 'A') {
-        StringDataPiece(state, piece, labelled);
-    } else {
-        HexDataPiece(state, piece, labelled);
-    }
+    const bool startsLine = state.dataStyle == 'A' ? StringDataPiece(state, piece, labelled)
+                                                   : HexDataPiece(state, piece, labelled);
+    const int64_t address = state.currentAddress;
     state.currentAddress += 1;
     QueueMarker(state);
+    if (startsLine) NoteListedLine(state, address, -1, state.currentRegion);
     state.asmFile.Write(piece);
     if (state.dataStyle == 'A' && state.dataColumn > kCharactersPerString - 1) {
         WriteAsmLine(state, "'");
@@ -153,10 +164,15 @@ void Queue(RunState& state, const std::string* line) {
         line ? !state.pendingIsMarker && *line == state.pendingLine : state.pendingIsMarker;
     // Assemblers take a repeat count up to 65535: a longer run starts a new line.
     const bool full = line && state.itemCount + 1 >= kMaxRepeatCount;
-    if (equal && !full && !(line && line->find("dta") != std::string::npos)) {
+    const bool merged = equal && !full && !(line && line->find("dta") != std::string::npos);
+    if (merged) {
         ++state.itemCount;
+        state.pendingEnd = state.lineEnd;
     } else {
         if (!state.pendingIsMarker) {
+            if (state.pendingEnd > state.pendingFirst) {  // the line holds bytes
+                NoteListedLine(state, state.pendingFirst, state.pendingEnd, state.pendingRegion);
+            }
             if (state.itemCount > 0) {
                 state.asmFile.WriteLine(InsertRepeatPrefix(
                     state, state.pendingLine, ":" + std::to_string(state.itemCount + 1)));
@@ -168,6 +184,11 @@ void Queue(RunState& state, const std::string* line) {
     }
     if (line) {
         state.pendingLine.assign(*line);
+        if (!merged) {
+            state.pendingFirst = state.lineFirst;
+            state.pendingEnd = state.lineEnd;
+            state.pendingRegion = state.currentRegion;
+        }
     } else {
         state.pendingLine.clear();
     }
@@ -222,6 +243,8 @@ void ListData(RunState& state, const Region& region) {
 // An address word: a line of its own, never labelled (such words may be written many times).
 void ListWord(RunState& state, const Region& region) {
     CloseDataLine(state);
+    state.lineFirst = state.currentAddress;
+    state.lineEnd = state.currentAddress + region.length;
     QueueLine(state, "\tdta a(" + WordOperand(state, region) + ")");
     state.currentAddress += region.length;
 }
@@ -232,6 +255,7 @@ void StartOrigin(RunState& state, int64_t address) {
     WriteHeader(state, address);
     state.pendingLine.clear();
     state.pendingIsMarker = false;
+    state.pendingFirst = state.pendingEnd = 0;  // the empty line holds no bytes
     state.itemCount = 0;
     state.prevByte = 0;
 }
@@ -273,6 +297,8 @@ void WriteListing(RunState& state) {
     state.innerLabels.clear();
     state.asmFile.Create(state.sourceName + kListingExtension);
     state.asmFile.KeepCopy(&state.listingText, kKeptListingLimit);
+    state.listedLines.clear();
+    if (!state.userComments.empty()) state.asmFile.CountLines();
     state.phase = 2;
     state.dataColumn = 0;
     state.instructionTemplates = InstructionTemplates(state);

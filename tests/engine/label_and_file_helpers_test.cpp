@@ -2,9 +2,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "driver/stops.h"
 #include "engine/asm_lines.h"
 #include "engine/file_tests.h"
 #include "engine/label_helpers.h"
+#include "engine/user_notes.h"
 #include "test_support.h"
 
 TEST(IsLabelTarget, NeedsBothBitmapsAndTheAddressSpace) {
@@ -93,4 +95,34 @@ TEST(AsmLines, WriteOnlyInPhaseTwoAndCloseOpenDataLines) {
     CloseDataLine(*run);
     run->asmFile.Close();
     EXPECT_EQ(ReadFile("out"), "\tnop\r\n\r\n'\r\n");
+}
+
+// Names the assembler would read as something else, or that would clash, are refused with a
+// line that says why (the run stops with the usage status).
+TEST(UserNames, RefuseNamesAnAssemblerReadsOtherwise) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "the name is empty"},
+        {"1st", "a name starts with a letter or \"_\""},
+        {"a-b", "a name holds only letters, digits and \"_\""},
+        {"LDA", "LDA is a mnemonic"},
+        {"org", "org is a directive"},
+        {"E_12AB", "E_12AB has the form of a generated label"},
+        {"e1_0000", "e1_0000 has the form of a generated label"},
+        {"twice", "twice is given twice"}};
+    for (const auto& [name, fault] : cases) {
+        TestRun run;
+        run->mnemonicTable[0xA9] = "lda #N";
+        run->userNames = {{0x1000, "twice"}, {0x2000, name}};
+        try {
+            CheckUserNames(*run);
+            ADD_FAILURE() << name;
+        } catch (const UsageStop& stop) {
+            EXPECT_EQ(stop.message, "Bad option -n$2000=" + std::string(name) + ": " + fault + ".");
+        }
+    }
+    TestRun run;
+    run->userNames = {{0x1000, "loop_1"}, {0x1000, "other"}};
+    EXPECT_THROW(CheckUserNames(*run), UsageStop);  // one address, two names
+    run->userNames = {{0x1000, "_ok"}, {0x2000, "E_12"}, {0x3000, "Ea_1234"}};
+    EXPECT_NO_THROW(CheckUserNames(*run));
 }

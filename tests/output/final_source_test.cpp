@@ -10,6 +10,7 @@ namespace {
 std::string Equates(const std::string& labels) {
     TestRun run;
     WriteFile("memory.qvt", labels);
+    run->useLabelFile = 1;
     LoadLabelNames(*run);  // as the run does, before the equates
     run->asmFile.Create("out");
     WriteEquates(*run);

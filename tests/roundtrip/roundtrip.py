@@ -113,10 +113,12 @@ def write_branches_as_bytes(lines, numbers):
 
 
 def round_trip(velkor, project, work, name, image, start, options, table=('mnemo.qvt', '6502'),
-               atari=False):
+               atari=False, files=None):
     """With atari, the image is a whole Atari file read with -x (start is only used for a raw
-    one), and the file itself must come back."""
+    one), and the file itself must come back. files: further input files, by name."""
     folder = tempfile.mkdtemp(dir=work)
+    for file_name, text in (files or {}).items():
+        open(os.path.join(folder, file_name), 'w').write(text)
     shutil.copy(os.path.join(project, 'data', table[0]), os.path.join(folder, 'mnemo.qvt'))
     shutil.copy(os.path.join(project, 'data', 'memory.qvt'), folder)
     open(os.path.join(folder, 'image.bin'), 'wb').write(image)
@@ -129,7 +131,7 @@ def round_trip(velkor, project, work, name, image, start, options, table=('mnemo
     open(os.path.join(folder, 'image.cfg'), 'w').write(
         'MEMORY { RAM: start = $%04X, size = $%X, file = %%O; }\n'
         'SEGMENTS { CODE: load = RAM, type = rw; }\n' % ((0, 0x1000000) if atari else (start, 0x10000 - start)))
-    result = run(['ca65', '-o', 'image.o', 'image.s'], folder)
+    result = run(['ca65', '-i', '-o', 'image.o', 'image.s'], folder)
     wrapping = None
     if result.returncode != 0:
         lines = open(os.path.join(folder, 'image.s'), encoding='latin-1').read().split('\n')
@@ -138,7 +140,7 @@ def round_trip(velkor, project, work, name, image, start, options, table=('mnemo
             return 'ca65: ' + result.stderr[:2000]
         write_branches_as_bytes(lines, wrapping)
         open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write('\n'.join(lines))
-        result = run(['ca65', '-o', 'image.o', 'image.s'], folder)
+        result = run(['ca65', '-i', '-o', 'image.o', 'image.s'], folder)
         if result.returncode != 0:
             return 'ca65: ' + result.stderr[:2000]
     result = run(['ld65', '-C', 'image.cfg', '-o', 'rebuilt.bin', 'image.o'], folder)
@@ -152,6 +154,22 @@ def round_trip(velkor, project, work, name, image, start, options, table=('mnemo
             start + first, len(image), len(rebuilt), folder)
     shutil.rmtree(folder)
     return ('%d wrapping branches written as bytes' % len(wrapping)) if wrapping else None
+
+
+def names_and_comments(image, start, seed, count=50):
+    """An options file with names for addresses inside the image and outside it (none below
+    $0100: a name defined after its use would not be taken as zero page) and comments, some at
+    one address, some holding ";" or "jsr"."""
+    generator = random.Random(seed)
+    lines = ['; names and comments']
+    addresses = generator.sample(range(max(start, 0x100), start + len(image)), count - 5)
+    addresses += [0x0300 + 7 * i for i in range(5)]  # outside the image (all images start above)
+    for i, address in enumerate(addresses):
+        lines.append('-n$%04X=note_%02d   ; a name' % (address, i))
+    for i in range(count):
+        address = generator.randrange(start, start + len(image) + 16)
+        lines.append('-c$%04X=comment %d; with a semicolon, jsr and rts in it' % (address, i))
+    return '\n'.join(lines) + '\n'
 
 
 def main():
@@ -180,6 +198,17 @@ def main():
             if problem and not problem.endswith('written as bytes'):
                 failed += 1
                 print('FAIL %s -x %s (%s): %s' % (name, mode, ' '.join(options), problem))
+            else:
+                passed += 1
+    # A program with the user's names and comments (50 of each, from an options file).
+    for name, image, start in (corpus[2], corpus[-3]):
+        notes = names_and_comments(image, start, seed=len(image))
+        for mode, options in modes(image, start)[:6]:
+            problem = round_trip(velkor, project, work, name, image, start, options + ['@notes.opt'],
+                                 files={'notes.opt': notes})
+            if problem and not problem.endswith('written as bytes'):
+                failed += 1
+                print('FAIL %s %s with names and comments: %s' % (name, mode, problem))
             else:
                 passed += 1
     # One image of real code, and one of random bytes, with each of the other instruction sets.

@@ -1,0 +1,171 @@
+#include "engine/user_notes.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "driver/run_state.h"
+#include "driver/stops.h"
+#include "engine/text_helpers.h"
+
+namespace {
+
+// Words of the assembler that a label may not take (compared without regard to case).
+constexpr const char* kDirectives[] = {"dta", "equ", "opt", "org", "end", "icl", "ins", "run",
+                                       "ini", "ift", "els", "eif", "eli", "rep", "ert", "blk"};
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool IsNameStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool IsNameChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// "E_", or "E" and a layer's number and "_", then four hex digits: a generated label's form.
+bool LooksGenerated(const std::string& name) {
+    if (name.size() < 6 || (name[0] != 'E' && name[0] != 'e')) return false;
+    size_t underscore = 1;
+    while (underscore < name.size() && std::isdigit(static_cast<unsigned char>(name[underscore]))) {
+        ++underscore;
+    }
+    if (underscore != name.size() - 5 || name[underscore] != '_') return false;
+    return std::all_of(name.end() - 4, name.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+// What is wrong with the name, or empty text.
+std::string Fault(const RunState& state, const UserName& entry) {
+    const std::string& name = entry.name;
+    if (name.empty()) return "the name is empty";
+    if (!IsNameStart(name[0])) return "a name starts with a letter or \"_\"";
+    if (!std::all_of(name.begin(), name.end(), IsNameChar)) {
+        return "a name holds only letters, digits and \"_\"";
+    }
+    const std::string lower = Lower(name);
+    for (const std::string& pattern : state.mnemonicTable) {
+        if (!pattern.empty() && Lower(pattern.substr(0, pattern.find(' '))) == lower) {
+            return name + " is a mnemonic";
+        }
+    }
+    for (const char* directive : kDirectives) {
+        if (lower == directive) return name + " is a directive";
+    }
+    if (LooksGenerated(name)) return name + " has the form of a generated label";
+    for (const UserName& other : state.userNames) {
+        if (&other == &entry) break;
+        if (other.name == name) return name + " is given twice";
+        if (other.address == entry.address)
+            return "$" + FormatHex(entry.address, 4) + " is named twice";
+    }
+    return std::string();
+}
+
+const UserName* Find(const RunState& state, int64_t address) {
+    if (!TestBit(state.userNamed, address)) return nullptr;
+    for (const UserName& entry : state.userNames) {
+        if (entry.address == address) return &entry;
+    }
+    return nullptr;
+}
+
+bool LiesInAnyRegion(const RunState& state, int64_t address) {
+    for (const Region& r : state.image.regions) {
+        if (HasAddresses(r) && address >= r.address && address < EndAddress(r)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool SplitAddressedOption(const std::string& text, int64_t& address, std::string& rest) {
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos) return false;
+    address = ParseNumber32(text.substr(0, equals));
+    rest = text.substr(equals + 1);
+    return InAddressSpace(address);
+}
+
+void CheckUserNames(RunState& state) {
+    for (const UserName& entry : state.userNames) {
+        const std::string fault = Fault(state, entry);
+        if (!fault.empty()) {
+            throw UsageStop{"Bad option -n$" + FormatHex(entry.address, 4) + "=" + entry.name +
+                            ": " + fault + "."};
+        }
+    }
+}
+
+void PlaceUserNames(RunState& state) {
+    for (UserName& entry : state.userNames) {
+        entry.layer = -1;
+        entry.defined = false;
+        for (int layer = 0; layer < state.image.layerCount && entry.layer < 0; ++layer) {
+            if (LiesInLayer(state.image, layer, entry.address)) entry.layer = layer;
+        }
+    }
+}
+
+const std::string* LineName(const RunState& state, int64_t address) {
+    const UserName* entry = Find(state, address);
+    return entry && entry->layer == state.currentLayer ? &entry->name : nullptr;
+}
+
+const std::string* UserNameOf(const RunState& state, int64_t address) {
+    const UserName* entry = Find(state, address);
+    return entry ? &entry->name : nullptr;
+}
+
+void MarkNameDefined(RunState& state, int64_t address) {
+    for (UserName& entry : state.userNames) {
+        if (entry.address == address && entry.layer == state.currentLayer) entry.defined = true;
+    }
+}
+
+std::vector<std::string> UserNameEquates(const RunState& state) {
+    std::vector<std::string> lines;
+    for (const UserName& entry : state.userNames) {
+        if (!entry.defined) lines.push_back(entry.name + " = $" + FormatHex(entry.address, 4));
+    }
+    return lines;
+}
+
+void SortUserComments(RunState& state) {
+    std::stable_sort(
+        state.userComments.begin(), state.userComments.end(),
+        [](const UserComment& a, const UserComment& b) { return a.address < b.address; });
+}
+
+void WriteComments(RunState& state, int64_t first, int64_t end) {
+    auto at = std::lower_bound(
+        state.userComments.begin(), state.userComments.end(), first,
+        [](const UserComment& comment, int64_t address) { return comment.address < address; });
+    for (; at != state.userComments.end() && at->address < end; ++at) {
+        state.asmFile.WriteLine("; " + at->text);
+    }
+}
+
+void WriteUnplacedComments(RunState& state) {
+    for (const UserComment& comment : state.userComments) {
+        if (!LiesInAnyRegion(state, comment.address)) state.asmFile.WriteLine("; " + comment.text);
+    }
+}
+
+void NoteListedLine(RunState& state, int64_t first, int64_t end, int region) {
+    if (state.userComments.empty()) return;
+    state.listedLines.push_back({state.asmFile.LinesWritten(), first, end, region});
+}
+
+void EndListedLines(RunState& state) {
+    std::vector<ListedLine>& lines = state.listedLines;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].end >= 0) continue;
+        const bool nextInRegion = i + 1 < lines.size() && lines[i + 1].region == lines[i].region;
+        lines[i].end = nextInRegion
+                           ? lines[i + 1].first
+                           : EndAddress(state.image.regions[static_cast<size_t>(lines[i].region)]);
+    }
+}

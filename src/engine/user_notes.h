@@ -1,0 +1,84 @@
+// What the user knows about the program and wants to see again on every run: names for
+// addresses (-n$XXXX=NAME) and comments at addresses (-c$XXXX=TEXT), usually kept in an options
+// file beside the program.
+//
+// A name stands wherever the address's generated label would: on the line that starts at the
+// address (which gets a label even when nothing refers to it), in every reference, and in the
+// references into an instruction that starts there (NAME+1). Operands that show the address as a
+// number show the name instead. An address that starts no line of its own (outside the image,
+// inside an instruction, under an address word) is named by an equate at the top instead. The
+// name changes nothing about code and data. In an image of several layers, the name labels the
+// first layer that holds the address.
+//
+// A comment is a line "; TEXT" right before the line that holds its address, several for one
+// address in the order given; one whose address no line holds goes before the first line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RunState;
+
+// A name given with -n, where it labels a line (layer; -1: no layer holds the address) and
+// whether a line carries it (defined).
+struct UserName {
+    int64_t address = 0;
+    std::string name;
+    int layer = -1;
+    bool defined = false;
+};
+
+struct UserComment {
+    int64_t address = 0;
+    std::string text;
+};
+
+// A line of the listing that holds bytes of the image: its number in the listing, the addresses
+// it holds [first, end) and its region. Kept only when there are comments to place.
+struct ListedLine {
+    uint64_t line = 0;
+    int64_t first = 0;
+    int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
+    int region = 0;
+};
+
+// Splits the text of -n and -c after the letter: "$XXXX" (any number form), "=", the rest.
+// False when there is no "=" or the address lies outside $0000-$FFFF.
+bool SplitAddressedOption(const std::string& text, int64_t& address, std::string& rest);
+
+// Checks the names against the loaded instruction set: a letter or "_" first, then letters,
+// digits and "_"; no mnemonic, no directive, no generated label's form, no name given twice and
+// no address named twice. Ends the run with a line that says what is wrong (status 2).
+void CheckUserNames(RunState& state);
+
+// Decides the layer each name labels: the first whose image holds its address.
+void PlaceUserNames(RunState& state);
+
+// The user's name of the address when it labels a line of the current layer; null otherwise.
+const std::string* LineName(const RunState& state, int64_t address);
+
+// The user's name of the address, whatever line holds it; null when it has none.
+const std::string* UserNameOf(const RunState& state, int64_t address);
+
+// Notes that a line carries the address's name.
+void MarkNameDefined(RunState& state, int64_t address);
+
+// The equate lines for the names that no line carries: "NAME = $XXXX".
+std::vector<std::string> UserNameEquates(const RunState& state);
+
+// Puts the comments in the order they are written: by address, then as given.
+void SortUserComments(RunState& state);
+
+// Writes to asmFile the comment lines for the addresses [first, end).
+void WriteComments(RunState& state, int64_t first, int64_t end);
+
+// Writes to asmFile the comment lines whose address no line holds (it lies in no region).
+void WriteUnplacedComments(RunState& state);
+
+// Records, when there are comments to place, that the next line the listing writes holds the
+// bytes from first on (to end; -1 for a data line, whose end comes with the line after it).
+void NoteListedLine(RunState& state, int64_t first, int64_t end, int region);
+
+// Gives every data line of listedLines its end.
+void EndListedLines(RunState& state);
