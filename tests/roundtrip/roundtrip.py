@@ -211,6 +211,17 @@ def main():
                 print('FAIL %s %s with names and comments: %s' % (name, mode, problem))
             else:
                 passed += 1
+    # The same with -x on a load file of several segments.
+    name, data = synthetic_files()[0]
+    notes = names_and_comments(data[6:70], 0x3000, seed=1, count=20)
+    for mode, options in (('default', []), ('data-blocks', ['-d']), ('strings', ['-sa'])):
+        problem = round_trip(velkor, project, work, name, data, 0x3000, options + ['@notes.opt'],
+                             atari=True, files={'notes.opt': notes})
+        if problem:
+            failed += 1
+            print('FAIL %s -x %s with names and comments: %s' % (name, mode, problem))
+        else:
+            passed += 1
     # One image of real code, and one of random bytes, with each of the other instruction sets.
     for table in (('mnemo-undocumented.qvt', '6502X'), ('mnemo-65c02.qvt', '65C02')):
         for name, image, start in (corpus[0], corpus[-2]):
