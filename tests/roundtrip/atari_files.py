@@ -109,7 +109,7 @@ def compiled_files(work):
 
 def load_segments(data):
     """The segments of a load file: (first address, bytes)."""
-    segments, i = [], 2
+    segments, i = [], 0
     while i + 4 <= len(data):
         first, = struct.unpack_from('<H', data, i)
         if first == 0xFFFF:

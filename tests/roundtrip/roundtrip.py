@@ -20,9 +20,9 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from to_ca65 import translate  # noqa: E402
 from atari_files import compiled_files, main_block, synthetic_files  # noqa: E402
+from atari_files import load_segments as atari_segments  # noqa: E402
+from atari_files import SAMPLES_DIR, XEX_SAMPLES as ATARI_SAMPLES  # noqa: E402
 
-SAMPLES_DIR = '/usr/share/cc65/samples'
-ATARI_SAMPLES = ['hello', 'sieve', 'mandelbrot', 'ascii', 'gunzip65', 'tgidemo', 'mousedemo']
 OTHER_TARGETS = [('c64', 'sieve'), ('plus4', 'hello'), ('c64', 'mandelbrot')]
 RANDOM_IMAGES = [(1, 1024, 0x2000), (2, 4096, 0x0600), (3, 12288, 0x3000), (4, 32768, 0x4000),
                  (5, 49152, 0x1000), (6, 2048, 0x0000)]
@@ -30,20 +30,6 @@ RANDOM_IMAGES = [(1, 1024, 0x2000), (2, 4096, 0x0600), (3, 12288, 0x3000), (4, 3
 
 def run(command, cwd):
     return subprocess.run(command, cwd=cwd, capture_output=True, text=True)
-
-
-def atari_segments(data):
-    """The segments of an Atari executable: (load address, bytes)."""
-    segments, i = [], 0
-    while i + 4 <= len(data):
-        start, = struct.unpack_from('<H', data, i)
-        if start == 0xFFFF:
-            i += 2
-            continue
-        end, = struct.unpack_from('<H', data, i + 2)
-        segments.append((start, data[i + 4:i + 5 + end - start]))
-        i += 5 + end - start
-    return segments
 
 
 def build_corpus(work):
