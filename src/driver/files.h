@@ -99,10 +99,9 @@ class TextWriter {
 
     // Counts the lines written from now on: LinesWritten is the number of line ends so far.
     void CountLines() { countLines_ = true; }
-    uint64_t LinesWritten() const { return lines_; }
+    uint64_t LinesWritten();
 
     void Write(std::string_view text) {  // no line end added
-        if (countLines_) CountLineEnds(text);
         if (fd_ >= 0 && text.size() <= kBufferSize - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
@@ -111,7 +110,6 @@ class TextWriter {
         WriteThroughFlush(text);
     }
     void WriteLine(std::string_view text) {
-        if (countLines_) CountLineEnds(text), ++lines_;
         if (fd_ >= 0 && text.size() + 2 <= kBufferSize - used_) {
             char* at = buffer_.get() + used_;
             std::memcpy(at, text.data(), text.size());
@@ -125,14 +123,7 @@ class TextWriter {
     }
 
   private:
-    void CountLineEnds(std::string_view text) {
-        for (const char* at = text.data();
-             (at = static_cast<const char*>(
-                  std::memchr(at, '\n', static_cast<size_t>(text.data() + text.size() - at))));
-             ++at) {
-            ++lines_;
-        }
-    }
+    void CountLineEnds(const char* data, size_t size);
 
     static constexpr size_t kBufferSize = 64 * 1024;
 
@@ -147,7 +138,8 @@ class TextWriter {
     std::string* copy_ = nullptr;
     size_t copyLimit_ = 0;
     bool countLines_ = false;
-    uint64_t lines_ = 0;
+    uint64_t lines_ = 0;      // line ends counted so far
+    size_t countedUpTo_ = 0;  // ... up to here in the buffer
 };
 
 // The folder that holds the named file: "." for a bare name.

@@ -68,12 +68,11 @@ void NameOperand(RunState& state, bool immediate) {
 
 // Replaces a numeric operand by the label-file name of its address, when there is one.
 void SubstituteName(RunState& state) {
+    // The operand text is "$" and two or four hex digits: its key has four.
     int64_t value = ParseNumber(state.operandText);
     if (!TestBit(state.namedAddresses, value)) return;
-    std::string key = state.operandText;
-    if (key.size() == 3) key = "$00" + key.substr(1);
-    std::string name = NameForKey(state, key);
-    if (!name.empty()) state.operandText = name;
+    const std::string_view name = NameOfAddress(state, static_cast<uint16_t>(value));
+    if (!name.empty()) state.operandText.assign(name);
 }
 
 // The mnemonics-off form: the opcode and its operand as data.
@@ -142,7 +141,12 @@ void AppendInstruction(RunState& state, const std::vector<InstructionTemplate>& 
     } else {
         // Operand values lie within $0000-$FFFF: one or two bytes, or a wrapped branch target.
         if (IsLabelTarget(state, value) && LiesInLayer(state.image, state.currentLayer, value, 1)) {
-            text = CodeLabel(state, value);
+            if (const std::string* name = LineName(state, value)) {
+                text.assign(*name);
+            } else {
+                text.assign(state.labelPrefix);
+                AppendHex4(text, value);
+            }
         } else {
             text.assign(1, '$');
             AppendHex4(text, value);

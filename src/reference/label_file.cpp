@@ -23,6 +23,22 @@ int UpperHexDigit(char c) {
     return -1;
 }
 
+// The value of the hex digits (either case) at the start of the text, at most four of them:
+// what "$" and those characters read as a number give.
+int64_t LeadingHex(std::string_view text) {
+    int64_t value = 0;
+    for (size_t i = 0; i < text.size() && i < kKeyDigits; ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) break;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
 void StartIndex(RunState& state) {
     state.namesIndex.clear();
     state.nameText.clear();
@@ -96,8 +112,7 @@ void LoadLabelNames(RunState& state) {
         namesLine.append(entry.substr(dollar + 1));
         TabsToBlanks(namesLine, rest);
         names.WriteLine(namesLine);
-        SetBit(state.namedAddresses,
-               ParseNumber32(std::string_view(namesLine).substr(rest - 1, kKeyDigits + 1)));
+        SetBit(state.namedAddresses, LeadingHex(std::string_view(namesLine).substr(rest)));
         UpperCase(namesLine);
         IndexLine(state, keys, namesLine);
     }
@@ -121,13 +136,16 @@ void LoadNamesIndex(RunState& state) {
 }
 
 std::string NameForKey(RunState& state, const std::string& key) {
+    return std::string(NameOfAddress(state, static_cast<uint16_t>(ParseNumber(key))));
+}
+
+std::string_view NameOfAddress(RunState& state, uint16_t address) {
     if (!state.namesIndexLoaded) LoadNamesIndex(state);
-    const uint16_t address = static_cast<uint16_t>(ParseNumber(key));
     auto found = std::lower_bound(state.namesIndex.begin(), state.namesIndex.end(),
                                   std::make_pair(address, uint32_t{0}));
-    if (found == state.namesIndex.end() || found->first != address) return std::string();
+    if (found == state.namesIndex.end() || found->first != address) return std::string_view();
     const uint32_t start = state.nameStarts[found->second];
-    return state.nameText.substr(start, state.nameStarts[found->second + 1] - start);
+    return std::string_view(state.nameText).substr(start, state.nameStarts[found->second + 1] - start);
 }
 
 size_t LabelLineCount(const RunState& state) {

@@ -26,3 +26,6 @@ void LoadNamesIndex(RunState& state);
 // upper-case hex digits) anywhere when read in upper case: that line's text before its first
 // blank, upper case. Empty when no line holds the key.
 std::string NameForKey(RunState& state, const std::string& key);
+
+// The same for the key of the address ("$" and its four hex digits).
+std::string_view NameOfAddress(RunState& state, uint16_t address);
