@@ -315,8 +315,8 @@ void TextWriter::Flush() {
 }
 
 void TextWriter::CountLineEnds(const char* data, size_t size) {
-    for (const char* end = data + size;
-         (data = static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data))));
+    for (const char* end = data + size; (data = static_cast<const char*>(std::memchr(
+                                             data, '\n', static_cast<size_t>(end - data))));
          ++data) {
         ++lines_;
     }

@@ -212,18 +212,35 @@ class Replay {
   private:
     const StepFacts& FactsAt(int64_t a) const { return facts_[static_cast<size_t>(a - first_)]; }
 
+    // What each address decodes to: from the region's bytes in memory, or through the file and
+    // the text for the patterns whose text decides. The bytes reach two past the walk, for the
+    // operands of the last instructions; the end of the region is the end of the bytes.
     void DecodeImage(const OpcodeShapes& shapes) {
         facts_.resize(static_cast<size_t>(end_ - first_));
+        ImageBytes bytes(static_cast<size_t>(std::min(region_.length, end_ - first_ + 2)));
+        state_.sourceFile.Seek(region_.fileOffset);
+        for (uint8_t& b : bytes) b = state_.sourceFile.ReadByte();
         for (int64_t a = first_; a < end_; ++a) {
-            state_.sourceFile.Seek(FileOffsetOf(region_, a));
-            state_.currentByte = state_.sourceFile.ReadByte();
+            const size_t at = static_cast<size_t>(a - first_);
+            state_.currentByte = bytes[at];
             state_.currentAddress = a;
-            StepFacts& f = facts_[static_cast<size_t>(a - first_)];
+            StepFacts& f = facts_[at];
             if (state_.mnemonicTable[state_.currentByte].empty()) {
                 f.flags = StepFacts::Undefined;
                 continue;
             }
-            const Decoded d = DecodeStep(state_, &shapes);
+            const OpcodeShape& shape = shapes[state_.currentByte];
+            Decoded d;
+            int64_t position;  // the file position after the opcode and the operand bytes read
+            if (shape.kind == OpcodeShape::ByText) {
+                state_.sourceFile.Seek(FileOffsetOf(region_, a) + 1);
+                d = DecodeStep(state_, &shapes);
+                position = state_.sourceFile.Position();
+            } else {
+                d = DecodeInImage(state_, shape, bytes, at, a);
+                position = region_.fileOffset +
+                           static_cast<int64_t>(std::min(at + d.length, bytes.size()));
+            }
             f.length = static_cast<uint8_t>(d.length);
             if (d.hasOperand) {
                 f.flags |= StepFacts::HasOperand;
@@ -241,9 +258,7 @@ class Replay {
                 f.flags |= StepFacts::Recorded;
                 f.recordedValue = AddressOrNone(d.recordedValue);
             }
-            if (state_.sourceFile.Position() + d.length >= EndOffset(region_)) {
-                f.flags |= StepFacts::EndsPass;
-            }
+            if (position + d.length >= EndOffset(region_)) f.flags |= StepFacts::EndsPass;
         }
     }
 

@@ -145,7 +145,8 @@ std::string_view NameOfAddress(RunState& state, uint16_t address) {
                                   std::make_pair(address, uint32_t{0}));
     if (found == state.namesIndex.end() || found->first != address) return std::string_view();
     const uint32_t start = state.nameStarts[found->second];
-    return std::string_view(state.nameText).substr(start, state.nameStarts[found->second + 1] - start);
+    return std::string_view(state.nameText)
+        .substr(start, state.nameStarts[found->second + 1] - start);
 }
 
 size_t LabelLineCount(const RunState& state) {
