@@ -253,8 +253,10 @@ void TextWriter::Create(const std::string& name) {
     int code = fd < 0                     ? errno
                : fstat(fd, &status) != 0  ? errno
                : !S_ISREG(status.st_mode) ? ENXIO
-               : ftruncate(fd, 0) != 0    ? errno
-                                          : 0;
+               // Emptied only when there is something in it: truncating a file makes ext4 push
+               // its new contents to the disk at once on closing.
+               : status.st_size > 0 && ftruncate(fd, 0) != 0 ? errno
+                                                             : 0;
     if (code != 0) {
         if (fd >= 0) close(fd);
         ForgetForCleanup(name_);
