@@ -40,17 +40,43 @@ constexpr int kWords = kAddressCount / 64;
 
 constexpr int kSummaryWords = kWords / 64;
 
-// The first set bit at or after bit from of a set given as words and summary, or -1.
-template <size_t N, typename WordAt>
-int64_t NextSetBit(int64_t from, const std::array<uint64_t, N>& summary, WordAt wordAt) {
+// Which words of a 1024-word set are not zero: a bit per word, and a bit per summary word that
+// is not zero (top), so that the next marked word is found in a few steps.
+struct WordSummary {
+    std::array<uint64_t, kSummaryWords> words{};
+    uint32_t top = 0;
+
+    bool Test(int i) const { return (words[i >> 6] >> (i & 63)) & 1; }
+    void Set(int i) {
+        words[i >> 6] |= uint64_t{1} << (i & 63);
+        top |= uint32_t{1} << (i >> 6);
+    }
+    void Assign(int i, bool marked) {
+        uint64_t& group = words[i >> 6];
+        const uint64_t bit = uint64_t{1} << (i & 63);
+        group = marked ? group | bit : group & ~bit;
+        top = group != 0 ? top | (uint32_t{1} << (i >> 6)) : top & ~(uint32_t{1} << (i >> 6));
+    }
+    void Include(const WordSummary& other) {
+        for (int g = 0; g < kSummaryWords; ++g) words[g] |= other.words[g];
+        top |= other.top;
+    }
+};
+
+// The first set bit at or after bit from of a set given as words and their summary, or -1.
+template <typename WordAt>
+int64_t NextSetBit(int64_t from, const WordSummary& summary, WordAt wordAt) {
     from = std::max<int64_t>(from, 0);
-    for (int64_t i = from >> 6; i < int64_t{N} * 64;) {
-        uint64_t marks = summary[i >> 6] & (~uint64_t{0} << (i & 63));
+    for (int64_t i = from >> 6; i < int64_t{kWords};) {
+        const int group = static_cast<int>(i >> 6);
+        const uint64_t marks = summary.words[group] & (~uint64_t{0} << (i & 63));
         if (marks == 0) {
-            i = ((i >> 6) + 1) << 6;
+            const uint32_t later = summary.top & ~((uint32_t{2} << group) - 1);
+            if (later == 0) return -1;
+            i = int64_t{__builtin_ctz(later)} << 6;
             continue;
         }
-        i = ((i >> 6) << 6) + __builtin_ctzll(marks);
+        i = (int64_t{group} << 6) + __builtin_ctzll(marks);
         uint64_t word = wordAt(static_cast<int>(i));
         if (i == from >> 6) word &= ~uint64_t{0} << (from & 63);
         if (word != 0) return (i << 6) + __builtin_ctzll(word);
@@ -63,7 +89,7 @@ int64_t NextSetBit(int64_t from, const std::array<uint64_t, N>& summary, WordAt 
 // that is not zero, for finding the next or last set bit without looking at every word.
 struct AddressBits {
     std::array<uint64_t, kWords> words{};
-    std::array<uint64_t, kSummaryWords> summary{};
+    WordSummary summary;
 
     bool Test(int64_t a) const {
         return InAddressSpace(a) && ((words[a >> 6] >> (a & 63)) & 1) != 0;
@@ -71,7 +97,7 @@ struct AddressBits {
     void Set(int64_t a) {
         if (!InAddressSpace(a)) return;
         words[a >> 6] |= uint64_t{1} << (a & 63);
-        summary[a >> 12] |= uint64_t{1} << ((a >> 6) & 63);
+        summary.Set(static_cast<int>(a >> 6));
     }
     void Clear(int64_t a) {
         if (!InAddressSpace(a)) return;
@@ -100,10 +126,7 @@ struct AddressBits {
         words[i] = from.words[i];
         Resummarize(i);
     }
-    void Resummarize(int i) {
-        const uint64_t bit = uint64_t{1} << (i & 63);
-        summary[i >> 6] = words[i] != 0 ? summary[i >> 6] | bit : summary[i >> 6] & ~bit;
-    }
+    void Resummarize(int i) { summary.Assign(i, words[i] != 0); }
 };
 
 // The first address at or after from in the set, or kNone.
@@ -120,7 +143,7 @@ int64_t PreviousSet(const AddressBits& bits, int64_t before, int64_t floor) {
     if (before <= floor) return -1;
     const int64_t last = before - 1;
     for (int64_t i = last >> 6; i >= floor >> 6;) {
-        const uint64_t marks = bits.summary[i >> 6] & (~uint64_t{0} >> (63 - (i & 63)));
+        const uint64_t marks = bits.summary.words[i >> 6] & (~uint64_t{0} >> (63 - (i & 63)));
         if (marks == 0) {
             i = ((i >> 6) << 6) - 1;
             continue;
@@ -139,20 +162,37 @@ int64_t PreviousSet(const AddressBits& bits, int64_t before, int64_t floor) {
 
 // A set of word indexes of an AddressBits, in the same summary form, with a list for clearing.
 struct WordMarks {
-    std::array<uint64_t, kSummaryWords> bits{};
+    WordSummary bits;
     std::vector<uint16_t> list;
 
-    void Mark(int64_t address) {
+    // Returns whether the word was not marked before.
+    bool Mark(int64_t address) {
         const int i = static_cast<int>(address >> 6);
-        uint64_t& group = bits[i >> 6];
-        const uint64_t bit = uint64_t{1} << (i & 63);
-        if (group & bit) return;
-        group |= bit;
+        if (bits.Test(i)) return false;
+        bits.Set(i);
         list.push_back(static_cast<uint16_t>(i));
+        return true;
     }
     void Reset() {
-        for (uint16_t i : list) bits[i >> 6] = 0;
+        bits = WordSummary{};
         list.clear();
+    }
+};
+
+// The words that this pass or the last one wrote: two WordMarks, and their union kept up to date.
+struct WrittenWords {
+    WordMarks thisPass;
+    WordMarks lastPass;
+    WordSummary either;
+
+    void Mark(int64_t address) {
+        if (thisPass.Mark(address)) either.Set(static_cast<int>(address >> 6));
+    }
+    // The pass ends: this pass becomes the last one.
+    void NextPass() {
+        std::swap(lastPass, thisPass);
+        thisPass.Reset();
+        either = lastPass.bits;
     }
 };
 
@@ -330,14 +370,12 @@ class Replay {
             FinishPassPastTop(state_, *top_, a);
         }
         // The snapshots move on by one pass; they differ only in the words the passes wrote.
-        for (uint16_t i : codeWordsLastPass_.list) codeTwoBefore_.CopyWord(codeBefore_, i);
-        for (uint16_t i : codeWordsThisPass_.list) codeBefore_.CopyWord(code_, i);
-        for (uint16_t i : entryWordsLastPass_.list) entryBefore_.CopyWord(entryAtStart_, i);
-        for (uint16_t i : entryWordsThisPass_.list) entryAtStart_.CopyWord(entry_, i);
-        std::swap(codeWordsLastPass_, codeWordsThisPass_);
-        codeWordsThisPass_.Reset();
-        std::swap(entryWordsLastPass_, entryWordsThisPass_);
-        entryWordsThisPass_.Reset();
+        for (uint16_t i : codeWords_.lastPass.list) codeTwoBefore_.CopyWord(codeBefore_, i);
+        for (uint16_t i : codeWords_.thisPass.list) codeBefore_.CopyWord(code_, i);
+        for (uint16_t i : entryWords_.lastPass.list) entryBefore_.CopyWord(entryAtStart_, i);
+        for (uint16_t i : entryWords_.thisPass.list) entryAtStart_.CopyWord(entry_, i);
+        codeWords_.NextPass();
+        entryWords_.NextPass();
         codeRefsLastPass_.swap(codeRefsThisPass_);
         codeRefsThisPass_.clear();
         haveTrace_ = true;
@@ -347,14 +385,12 @@ class Replay {
     // The step at a (a step of the last pass that repeats itself) and the ones after it that are
     // sure to repeat themselves are stepped over; returns the step that must be decided next.
     int64_t NextStepToDecide(int64_t a) const {
-        const int64_t changedCode =
-            Changed(a - 1, codeWordsThisPass_, codeWordsLastPass_, [&](int i) {
-                return (codeBefore_.words[i] ^ codeTwoBefore_.words[i]) |
-                       (code_.words[i] ^ codeBefore_.words[i]);
-            });
-        const int64_t newEntry = Changed(a, entryWordsThisPass_, entryWordsLastPass_, [&](int i) {
-            return entry_.words[i] & ~entryBefore_.words[i];
+        const int64_t changedCode = Changed(a - 1, codeWords_, [&](int i) {
+            return (codeBefore_.words[i] ^ codeTwoBefore_.words[i]) |
+                   (code_.words[i] ^ codeBefore_.words[i]);
         });
+        const int64_t newEntry = Changed(
+            a, entryWords_, [&](int i) { return entry_.words[i] & ~entryBefore_.words[i]; });
         // An instruction reads its own bytes (at most three) and the byte before them. An
         // undefined opcode reads the entry points up to the next one, but needs no check: entry
         // points only grow, so it now marks no further than in the last pass, and what it marked
@@ -410,7 +446,7 @@ class Replay {
     void MarkDataForward(int64_t a) {
         if (a < markedEnd_) return;
         const int64_t end = a > kLastMarkable ? a : std::min(NextSet(entry_, a), kLastMarkable + 1);
-        code_.ClearRange(a, end, [&](int64_t w) { codeWordsThisPass_.Mark(w); });
+        code_.ClearRange(a, end, [&](int64_t w) { codeWords_.Mark(w); });
         markedEnd_ = end;
     }
 
@@ -418,27 +454,24 @@ class Replay {
     void SetCode(int64_t a) {
         if (!InAddressSpace(a) || code_.Test(a)) return;
         code_.Set(a);
-        codeWordsThisPass_.Mark(a);
+        codeWords_.Mark(a);
     }
     void ClearCode(int64_t a) {
         if (!code_.Test(a)) return;
         code_.Clear(a);
-        codeWordsThisPass_.Mark(a);
+        codeWords_.Mark(a);
     }
     void AddEntry(int64_t a) {
         if (!InAddressSpace(a) || entry_.Test(a)) return;
         entry_.Set(a);
-        entryWordsThisPass_.Mark(a);
+        entryWords_.Mark(a);
     }
 
     // The first address at or after from whose bit is set in the words that wordAt gives, looking
     // only at the words that the last pass or this one wrote; kNone if there is none.
     template <typename WordAt>
-    static int64_t Changed(int64_t from, const WordMarks& thisPass, const WordMarks& lastPass,
-                           WordAt wordAt) {
-        std::array<uint64_t, kSummaryWords> written;
-        for (int i = 0; i < kSummaryWords; ++i) written[i] = thisPass.bits[i] | lastPass.bits[i];
-        const int64_t found = NextSetBit(from, written, wordAt);
+    static int64_t Changed(int64_t from, const WrittenWords& written, WordAt wordAt) {
+        const int64_t found = NextSetBit(from, written.either, wordAt);
         return found < 0 ? kNone : found;
     }
 
@@ -516,16 +549,14 @@ class Replay {
     std::vector<uint16_t> writers_;
     AddressBits alwaysDecide_;
 
-    AddressBits code_;             // isCode, as the walk goes
-    AddressBits entry_;            // isEntry, as the walk goes
-    AddressBits codeBefore_;       // isCode as the last pass left it
-    AddressBits codeTwoBefore_;    // ... and as the pass before it left it
-    AddressBits entryAtStart_;     // entry points as this pass started
-    AddressBits entryBefore_;      // ... and as the last pass started
-    WordMarks codeWordsThisPass_;  // the words of code_ that this pass wrote
-    WordMarks codeWordsLastPass_;  // ... and the last pass
-    WordMarks entryWordsThisPass_;
-    WordMarks entryWordsLastPass_;
+    AddressBits code_;           // isCode, as the walk goes
+    AddressBits entry_;          // isEntry, as the walk goes
+    AddressBits codeBefore_;     // isCode as the last pass left it
+    AddressBits codeTwoBefore_;  // ... and as the pass before it left it
+    AddressBits entryAtStart_;   // entry points as this pass started
+    AddressBits entryBefore_;    // ... and as the last pass started
+    WrittenWords codeWords_;     // the words of code_ that this pass and the last one wrote
+    WrittenWords entryWords_;
 
     AddressBits steps_;     // the trace: where a step starts
     AddressBits accepted_;  // ... and whether it was accepted
