@@ -98,31 +98,6 @@ struct FileSource {
     void Seek(int64_t position) { state.sourceFile.Seek(position); }
 };
 
-// ... or the region's bytes held in memory, for tables without text-decided patterns. Positions
-// are file offsets as for the file.
-struct MemorySource {
-    RunState& state;
-    const OpcodeShapes& shapes;
-    const ImageBytes& image;
-    size_t next = 0;  // index of the next byte to read
-
-    void Start(const Region&) { next = 0; }
-    bool AtEnd() const { return next >= image.size(); }
-    uint8_t Next() { return image[next++]; }
-    Decoded Decode() {
-        const size_t at = next - 1;
-        const Decoded d = DecodeInImage(state, shapes[image[at]], image, at, state.currentAddress);
-        next = std::min(at + d.length, image.size());  // past the operand bytes there are
-        return d;
-    }
-    int64_t Position() const {
-        return CurrentRegion(state).fileOffset + static_cast<int64_t>(next);
-    }
-    void Seek(int64_t position) {
-        next = static_cast<size_t>(position - CurrentRegion(state).fileOffset);
-    }
-};
-
 // Returns false when the rejection ends the walk of the region.
 template <typename Source>
 bool Reject(RunState& state, const Decoded& d, Source& source) {
@@ -205,6 +180,118 @@ void RunWholePasses(RunState& state, Source& source, const Walk& walk, int64_t l
     }
 }
 
+// What a pass needs of each opcode when the regions' bytes are in memory and every pattern has
+// a plain shape: the facts decoding gives, without the text.
+struct OpcodeStep {
+    bool defined = false;
+    bool fixed = false;  // no operand bytes: the facts are those of the shape
+    bool relative = false;
+    bool blankBeforeOperand = false;
+    bool flowMnemonic = false;
+    bool forcedWhenSmall = false;  // a one-byte operand value makes it absolute, not a jump
+    uint8_t length = 1;
+    Decoded facts;
+};
+using OpcodeSteps = std::array<OpcodeStep, 256>;
+
+OpcodeSteps StepsOfShapes(const RunState& state, const OpcodeShapes& shapes) {
+    OpcodeSteps steps;
+    for (int opcode = 0; opcode < 256; ++opcode) {
+        const OpcodeShape& shape = shapes[opcode];
+        OpcodeStep& step = steps[opcode];
+        step.defined = !state.mnemonicTable[opcode].empty();
+        step.fixed = shape.kind == OpcodeShape::Fixed;
+        step.relative = shape.placeholder == 'L';
+        step.blankBeforeOperand = shape.blankBeforeOperand;
+        step.flowMnemonic = shape.flowMnemonic;
+        step.forcedWhenSmall = ForcesAbsolute(state.mnemonicTable[opcode], shape.placeholder, 0);
+        step.length = step.fixed ? 1 : shape.length;
+        step.facts = shape.fixed;
+    }
+    return steps;
+}
+
+// The facts of the defined opcode image[at] at the address, as decoding it gives them.
+inline Decoded DecodeFast(const RunState& state, const OpcodeStep& step, const ImageBytes& image,
+                          size_t at, int64_t address) {
+    if (step.fixed) return step.facts;
+    const size_t size = image.size();
+    const int length = step.length;
+    int64_t value;
+    if (step.relative) {
+        const uint8_t b = at + 1 < size ? image[at + 1] : 0;
+        value = (address + (b >= 0x80 ? b - 256 : b) + length) & kLastAddress;
+    } else if (length == 3 && at + 2 < size) {
+        value = image[at + 1] + 256 * image[at + 2];
+    } else {
+        value = at + 1 < size ? image[at + 1] : 0;
+    }
+    const bool cut = at + static_cast<size_t>(length) > size;
+    Decoded d;
+    d.length = length;
+    d.recorded = !cut && IsRecordedValue(value);
+    d.recordedValue = value;
+    if (cut || state.mnemonicsOff == 1) {
+        d.hasOperand = true;
+        d.operand = image[at];
+        return d;
+    }
+    d.hasOperand = step.blankBeforeOperand;
+    d.operand = value;
+    d.isFlow = step.flowMnemonic && !(step.forcedWhenSmall && value < 0x100);
+    d.target = value;
+    return d;
+}
+
+// A whole pass over regions held in memory (images[i] holds the bytes of walk.regions[i]); the
+// same steps as a pass that reads the file.
+void RunPassInMemory(RunState& state, const OpcodeSteps& steps, const Walk& walk,
+                     const std::vector<ImageBytes>& images) {
+    state.phase = 1;
+    state.dataColumn = 0;
+    for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
+    state.passAgain = 0;
+    PassState pass;
+    for (size_t r = 0; r < walk.regions.size(); ++r) {
+        state.currentRegion = walk.regions[r];
+        state.currentAddress = state.image.regions[static_cast<size_t>(walk.regions[r])].address;
+        const ImageBytes& image = images[r];
+        const size_t size = image.size();
+        size_t at = 0;
+        while (at < size) {
+            const uint8_t byte = image[at];
+            state.currentByte = byte;
+            const OpcodeStep& step = steps[byte];
+            if (!step.defined) {
+                MarkDataForward(state, pass);
+                state.currentAddress += 1;
+                ++at;
+                continue;
+            }
+            const Decoded d = DecodeFast(state, step, image, at, state.currentAddress);
+            if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
+            state.firstByteClass = InfoAt(state, state.currentAddress).isCode;
+            state.acceptInstruction = IsAccepted(state, d.length) ? 1 : 0;
+            if (state.acceptInstruction == 1) {
+                Accept(state, d);
+                at += static_cast<size_t>(d.length);
+                continue;
+            }
+            if (d.hasOperand) {
+                if (!TestBit(state.codeRefMap, d.operand)) ClearBit(state.referencedMap, d.operand);
+                ClearBit(state.referencedMap, state.currentAddress);
+            }
+            // The walk ends where the bytes after this instruction could not hold another one.
+            if (std::min(at + static_cast<size_t>(d.length), size) + d.length >= size) break;
+            SetIsCode(state, state.currentAddress, 0);
+            state.instructionLength = 1;
+            state.currentAddress += 1;
+            ++at;
+        }
+    }
+    ConsoleWrite(state, ".");
+}
+
 // The region's bytes.
 ImageBytes ReadImage(RunState& state, const Region& region) {
     ImageBytes image(static_cast<size_t>(region.length));
@@ -228,25 +315,29 @@ Walk WalkOfLayer(RunState& state, const OpcodeShapes& shapes, int layer) {
 
 // The passes over one layer. Most images settle within a few passes, and a whole pass is
 // cheapest then. A single region that keeps asking for passes goes on with passes that replay
-// the one before. A region that fits the address space is read once and decoded from memory.
+// the one before. Regions that fit the address space are read once and decoded from memory,
+// unless some pattern needs its text to be decoded.
 void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk) {
     state.passAgain = 1;
     const PastTop* top = walk.topRegion >= 0 ? &walk.top : nullptr;
     if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
-    if (walk.regions.size() == 1 && CanReplayPasses(state, top)) {
-        if (HasTextShapes(shapes) || top) {
-            FileSource source{state, &shapes};
-            RunWholePasses(state, source, walk, kWholePassesFirst);
-        } else {
-            const ImageBytes image = ReadImage(state, CurrentRegion(state));
-            MemorySource source{state, shapes, image};
-            RunWholePasses(state, source, walk, kWholePassesFirst);
+    const bool replay = walk.regions.size() == 1 && CanReplayPasses(state, top);
+    const int64_t limit = replay ? kWholePassesFirst : INT64_MAX;
+    if (!HasTextShapes(shapes) && !top) {
+        const OpcodeSteps steps = StepsOfShapes(state, shapes);
+        std::vector<ImageBytes> images;
+        for (int index : walk.regions) {
+            images.push_back(ReadImage(state, state.image.regions[static_cast<size_t>(index)]));
         }
-        if (state.passAgain == 1) RunReplayedPasses(state, shapes, top);
+        for (int64_t pass = 0; state.passAgain == 1 && pass < limit; ++pass) {
+            RunPassInMemory(state, steps, walk, images);
+        }
+        if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
     } else {
         FileSource source{state, &shapes};
-        RunWholePasses(state, source, walk, INT64_MAX);
+        RunWholePasses(state, source, walk, limit);
     }
+    if (replay && state.passAgain == 1) RunReplayedPasses(state, shapes, top);
 }
 
 }  // namespace

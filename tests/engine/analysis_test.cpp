@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
+#include "engine/atari_file.h"
+#include "engine/step_decoding.h"
 #include "test_support.h"
 
 namespace {
@@ -183,23 +186,52 @@ TEST(NoteFlowTarget, KnowsTheTenFlowPrefixesInAnyCase) {
 }
 
 // The passes that skip building instruction texts must decide exactly as the passes that read
-// every text, for any mnemonic file: random tables mixing the usual patterns with odd ones.
+// every text, for any mnemonic file: random tables mixing the usual patterns with odd ones. Half
+// of the tables keep only patterns of a plain shape (whose passes run on the bytes in memory), and
+// a third of the images are load files of several segments, read with -x.
 TEST(RunAnalysis, DecidesAsTheTextOfEveryInstructionWould) {
     const char* pieces[] = {
-        "lda #N",    "lda Q",   "lda Q,x", "sta Z",     "sta Z,y",     "lda (N),y",
-        "lda (N,x)", "jmp Q",   "jsr Q",   "jmp (Q)",   "bne L",       "BEQ L",
-        "Jsr Q",     "nop",     "rts  ",   "jmp $1234", "jsr $0400,x", "bpl $0410 ; x",
-        "q Q",       "lda  Q",  "lda Q1",  "lda $Q",    "ldaQ",        "lda Qa",
-        "x $12 Q",   "bne L,Z", "sta Z,N", "jmp Q$",    "dta N",       "lda.w Q",
-        "bcs  L",    "jmp",     "",        "L",         "lda #$N",     "xy Z z"};
+        "lda #N", "lda Q",     "lda Q,x",     "sta Z",         "sta Z,y", "lda (N),y", "lda (N,x)",
+        "jmp Q",  "jsr Q",     "jmp (Q)",     "bne L",         "BEQ L",   "Jsr Q",     "nop",
+        "rts  ",  "jmp $1234", "jsr $0400,x", "bpl $0410 ; x", "q Q",     "lda  Q",    "lda Q1",
+        "lda $Q", "ldaQ",      "lda Qa",      "x $12 Q",       "bne L,Z", "sta Z,N",   "jmp Q$",
+        "dta N",  "lda.w Q",   "bcs  L",      "jmp",           "",        "L",         "lda #$N",
+        "xy Z z", "JSR Q",     "Jmp Q"};
     std::mt19937 random(3);
     for (int round = 0; round < 150; ++round) {
         std::array<std::string, 256> table;
         for (std::string& pattern : table) {
             pattern = random() % 4 == 0 ? "" : pieces[random() % (sizeof pieces / sizeof *pieces)];
         }
+        if (round % 2 == 1) {
+            RunState plain;
+            plain.mnemonicTable = table;
+            const OpcodeShapes shapes = ShapesOfTable(plain);
+            for (int opcode = 0; opcode < 256; ++opcode) {
+                if (shapes[opcode].kind == OpcodeShape::ByText) table[opcode].clear();
+            }
+        }
         std::string image(200 + random() % 3000, '\0');
-        for (char& b : image) b = static_cast<char>(random());
+        // Zero bytes are common in programs, and give operands below $0100.
+        for (char& b : image) b = static_cast<char>(random() % 3 == 0 ? 0 : random());
+        const bool loadFile = round % 3 == 0;
+        if (loadFile) {  // segments at random places, some overlapping (later layers)
+            std::string file = "\xFF\xFF";
+            for (int segment = 0, count = 2 + random() % 3; segment < count; ++segment) {
+                const int first = std::vector<int>{0x2000, 0x2400, 0x3000, 0xFF00}[random() % 4] +
+                                  static_cast<int>(random() % 0x80);
+                const int length = std::min<int>(1 + random() % 700, 0x10000 - first);
+                for (int value : {first, first + length - 1}) {
+                    file += static_cast<char>(value & 0xFF);
+                    file += static_cast<char>(value >> 8);
+                }
+                std::string bytes = image.substr(0, static_cast<size_t>(length));
+                bytes.resize(static_cast<size_t>(length), '\x60');
+                file += bytes;
+                image.erase(0, std::min<size_t>(image.size(), 50));
+            }
+            image = file;
+        }
         const int64_t start = std::vector<int64_t>{0, 0x400, 0xF000, 0xFF80, -8}[random() % 5];
         const uint8_t mnemonicsOff = random() % 5 == 0;
         const int64_t skip = random() % 4 == 0 ? random() % 16 : 0;
@@ -216,6 +248,10 @@ TEST(RunAnalysis, DecidesAsTheTextOfEveryInstructionWould) {
             state.skipCount = skip;
             if (extraEntry) state.addressInfo[(start + 40) & 0xFFFF].isEntry = 1;
             OpenImage(state, image, "image" + std::to_string(fast) + ".bin");
+            if (loadFile) {
+                state.skipCount = 0;
+                ReadAtariFile(state);
+            }
             state.passAgain = 1;
             fast ? RunAnalysis(state) : RunAnalysisByText(state);
         }
@@ -224,6 +260,16 @@ TEST(RunAnalysis, DecidesAsTheTextOfEveryInstructionWould) {
         ASSERT_EQ(runs[0]->Console(), runs[1]->Console()) << "round " << round;
         ASSERT_TRUE(text.referencedMap == fast.referencedMap) << "round " << round;
         ASSERT_TRUE(text.codeRefMap == fast.codeRefMap) << "round " << round;
+        ASSERT_EQ(text.keptLayers.size(), fast.keptLayers.size()) << "round " << round;
+        for (size_t k = 0; k < text.keptLayers.size(); ++k) {
+            const KeptLayer& a = text.keptLayers[k];
+            const KeptLayer& b = fast.keptLayers[k];
+            ASSERT_TRUE(a.referencedMap == b.referencedMap && a.codeRefMap == b.codeRefMap &&
+                        a.addressInfo.size() == b.addressInfo.size() &&
+                        std::memcmp(a.addressInfo.data(), b.addressInfo.data(),
+                                    a.addressInfo.size() * sizeof(AddressInfo)) == 0)
+                << "layer " << k << " round " << round;
+        }
         for (int a = 0; a < 65536; ++a) {
             ASSERT_EQ(text.addressInfo[a].isCode, fast.addressInfo[a].isCode)
                 << a << " round " << round;
