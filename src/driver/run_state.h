@@ -138,10 +138,12 @@ struct RunState {
     std::string labelText;
     std::vector<uint32_t> labelLineEnds;
 
-    // Names from the names file: (address, where its name starts in nameText), by address; each
-    // name ends where the next begins (nameStarts).
+    // Names from the names file: the addresses that have one (nameKeys), and for each of them
+    // the number of its name (nameOfKey); name k starts at nameStarts[k] in nameText and ends
+    // where the next begins.
     bool namesIndexLoaded = false;
-    std::vector<std::pair<uint16_t, uint32_t>> namesIndex;
+    Bitmap nameKeys{};
+    std::vector<uint16_t> nameOfKey;
     std::string nameText;
     std::vector<uint32_t> nameStarts;
 

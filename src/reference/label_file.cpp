@@ -1,6 +1,5 @@
 #include "reference/label_file.h"
 
-#include <algorithm>
 #include <string_view>
 
 #include "driver/files.h"
@@ -40,19 +39,16 @@ int64_t LeadingHex(std::string_view text) {
 }
 
 void StartIndex(RunState& state) {
-    state.namesIndex.clear();
+    state.nameKeys.fill(0);
+    state.nameOfKey.assign(kAddressCount, 0);
     state.nameText.clear();
     state.nameStarts.assign(1, 0);
 }
 
-void FinishIndex(RunState& state) {
-    std::sort(state.namesIndex.begin(), state.namesIndex.end());
-    state.namesIndexLoaded = true;
-}
-
 // Every key ("$" and four hex digits) that the upper-case line holds, by its value; the first
-// line to hold a key owns it (keys marks the keys taken).
-void IndexLine(RunState& state, Bitmap& keys, const std::string& upperLine) {
+// line to hold a key owns it.
+void IndexLine(RunState& state, const std::string& upperLine) {
+    Bitmap& keys = state.nameKeys;
     const std::string_view line(upperLine);
     bool named = false;  // the line's name is in names
     for (size_t at = line.find('$'); at != std::string::npos; at = line.find('$', at + 1)) {
@@ -69,8 +65,8 @@ void IndexLine(RunState& state, Bitmap& keys, const std::string& upperLine) {
             state.nameStarts.push_back(static_cast<uint32_t>(state.nameText.size()));
             named = true;
         }
-        state.namesIndex.emplace_back(static_cast<uint16_t>(key),
-                                      static_cast<uint32_t>(state.nameStarts.size() - 2));
+        state.nameOfKey[static_cast<size_t>(key)] =
+            static_cast<uint16_t>(state.nameStarts.size() - 2);
     }
 }
 
@@ -97,7 +93,6 @@ void LoadLabelNames(RunState& state) {
     TextWriter names;
     names.Create(kNamesFileName);
     StartIndex(state);
-    Bitmap keys{};
     std::string namesLine;
     for (size_t i = 0; i < LabelLineCount(state); ++i) {
         const std::string_view line = LabelLine(state, i);
@@ -114,25 +109,24 @@ void LoadLabelNames(RunState& state) {
         names.WriteLine(namesLine);
         SetBit(state.namedAddresses, LeadingHex(std::string_view(namesLine).substr(rest)));
         UpperCase(namesLine);
-        IndexLine(state, keys, namesLine);
+        IndexLine(state, namesLine);
     }
     names.Close();
-    FinishIndex(state);
+    state.namesIndexLoaded = true;
 }
 
 void LoadNamesIndex(RunState& state) {
     StartIndex(state);
-    Bitmap keys{};
     TextReader reader;
     reader.Open(kNamesFileName);
     std::string line;
     while (!reader.AtEnd()) {
         reader.ReadLineInto(line);
         UpperCase(line);
-        IndexLine(state, keys, line);
+        IndexLine(state, line);
     }
     reader.Close();
-    FinishIndex(state);
+    state.namesIndexLoaded = true;
 }
 
 std::string NameForKey(RunState& state, const std::string& key) {
@@ -141,12 +135,10 @@ std::string NameForKey(RunState& state, const std::string& key) {
 
 std::string_view NameOfAddress(RunState& state, uint16_t address) {
     if (!state.namesIndexLoaded) LoadNamesIndex(state);
-    auto found = std::lower_bound(state.namesIndex.begin(), state.namesIndex.end(),
-                                  std::make_pair(address, uint32_t{0}));
-    if (found == state.namesIndex.end() || found->first != address) return std::string_view();
-    const uint32_t start = state.nameStarts[found->second];
-    return std::string_view(state.nameText)
-        .substr(start, state.nameStarts[found->second + 1] - start);
+    if (!TestBit(state.nameKeys, address)) return std::string_view();
+    const size_t name = state.nameOfKey[address];
+    const uint32_t start = state.nameStarts[name];
+    return std::string_view(state.nameText).substr(start, state.nameStarts[name + 1] - start);
 }
 
 size_t LabelLineCount(const RunState& state) {
