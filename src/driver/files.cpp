@@ -91,14 +91,12 @@ void ByteFile::Open(const std::string& name) {
     position_ = 0;
     bufferStart_ = 0;
     bufferEnd_ = 0;
-    buffer_.clear();
 }
 
 void ByteFile::Close() {
     if (!file_) return;
     std::FILE* f = file_;
     file_ = nullptr;
-    buffer_.clear();
     bufferEnd_ = bufferStart_;
     if (std::fclose(f) != 0) FailIo(errno, name_);
 }
@@ -110,10 +108,9 @@ void ByteFile::Seek(int64_t offset) {
 
 void ByteFile::Refill() {
     if (std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) FailIo(errno, name_);
-    buffer_.resize(kReadChunk);
-    size_t got = std::fread(buffer_.data(), 1, kReadChunk, file_);
+    if (!buffer_) buffer_.reset(new uint8_t[kReadChunk]);
+    size_t got = std::fread(buffer_.get(), 1, kReadChunk, file_);
     if (got == 0 && std::ferror(file_)) FailIo(errno, name_);
-    buffer_.resize(got);
     bufferStart_ = position_;
     bufferEnd_ = bufferStart_ + static_cast<int64_t>(got);
 }
@@ -121,7 +118,7 @@ void ByteFile::Refill() {
 uint8_t ByteFile::ReadByteRefilling() {
     if (!file_) FailIo(EBADF, name_);
     Refill();
-    if (buffer_.empty()) FailIo(EIO, name_);  // read past the end of the file
+    if (bufferEnd_ == bufferStart_) FailIo(EIO, name_);  // read past the end of the file
     return buffer_[static_cast<size_t>(position_++ - bufferStart_)];
 }
 
@@ -161,10 +158,9 @@ void TextReader::Refill() {
     buffer_.erase(0, next_);
     next_ = 0;
     if (exhausted_ || !file_) return;
-    size_t old = buffer_.size();
-    buffer_.resize(old + kReadChunk);
-    size_t got = std::fread(&buffer_[old], 1, kReadChunk, file_);
-    buffer_.resize(old + got);
+    if (!chunk_) chunk_.reset(new char[kReadChunk]);
+    size_t got = std::fread(chunk_.get(), 1, kReadChunk, file_);
+    buffer_.append(chunk_.get(), got);
     if (got < kReadChunk) {
         if (std::ferror(file_)) FailIo(errno, name_);
         exhausted_ = true;
@@ -240,7 +236,7 @@ void TextWriter::Create(const std::string& name) {
     countLines_ = false;
     lines_ = 0;
     countedUpTo_ = 0;
-    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+    if (!buffer_) buffer_.reset(new char[kBufferSize]);  // uninitialized: pages touched as used
     used_ = 0;
     name_ = name;
     // Not emptied on opening: only once it is known to be a regular file. O_NONBLOCK keeps a pipe

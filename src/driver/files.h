@@ -43,7 +43,8 @@ class ByteFile {
     int64_t position_ = 0;
     int64_t bufferStart_ = 0;  // file offset of buffer_[0]
     int64_t bufferEnd_ = 0;    // file offset just after the buffer's last byte
-    std::vector<uint8_t> buffer_;
+    // Allocated once and never cleared: only the pages that reads fill are ever touched.
+    std::unique_ptr<uint8_t[]> buffer_;
 };
 
 // A text file read line by line. A line ends at LF or CR LF; a CR not followed by LF is dropped;
@@ -70,6 +71,7 @@ class TextReader {
     std::FILE* file_ = nullptr;
     std::string name_;
     std::string buffer_;
+    std::unique_ptr<char[]> chunk_;  // what one read brings, before it joins buffer_
     size_t next_ = 0;
     bool exhausted_ = true;  // no more data beyond buffer_
 };

@@ -1,6 +1,7 @@
 #include "output/final_source.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -160,15 +161,90 @@ void SubstituteInnerLabels(std::string& line, const InnerLabels& labels) {
     }
 }
 
+// True when "jmp", "rts" or "jsr" starts at the position (the text goes on at least two more).
+bool FlowWordAt(std::string_view text, size_t at) {
+    const char a = text[at], b = text[at + 1], c = text[at + 2];
+    return (a == 'j' && ((b == 'm' && c == 'p') || (b == 's' && c == 'r'))) ||
+           (a == 'r' && b == 't' && c == 's');
+}
+
 // True when the line holds "jmp", "rts" or "jsr" anywhere.
 bool EndsFlow(std::string_view line) {
-    return line.find("jmp") != std::string_view::npos ||
-           line.find("rts") != std::string_view::npos || line.find("jsr") != std::string_view::npos;
+    for (size_t at = 0; at + 3 <= line.size(); ++at) {
+        if (FlowWordAt(line, at)) return true;
+    }
+    return false;
+}
+
+// 0x80 in each byte of the word that equals the byte repeated in pattern, 0 elsewhere.
+inline uint64_t BytesEqual(uint64_t word, uint64_t pattern) {
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    const uint64_t x = word ^ pattern;
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// One line of the listing text from the position: where the next line starts, and what the line
+// may need: whether it holds an "E" (a label that may be an inner-label key) and whether it
+// holds a jump, a return or a call. Eight bytes are looked at a time.
+struct ScannedLine {
+    size_t next;
+    bool hasE = false;
+    bool flow = false;
+};
+
+ScannedLine ScanLine(std::string_view text, size_t at) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    ScannedLine scanned{text.size()};
+    auto note = [&](size_t p) {
+        if (text[p] == 'E') {
+            scanned.hasE = true;
+        } else if (!scanned.flow && p + 2 < text.size()) {
+            scanned.flow = FlowWordAt(text, p);
+        }
+    };
+    size_t i = at;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        const uint64_t end = BytesEqual(word, kOnes * '\n');
+        uint64_t marks = BytesEqual(word, kOnes * 'E') | BytesEqual(word, kOnes * 'j') |
+                         BytesEqual(word, kOnes * 'r');
+        if (end != 0) marks &= (end & (0 - end)) - 1;  // the bytes before the line end
+        for (; marks != 0; marks &= marks - 1) note(i + __builtin_ctzll(marks) / 8);
+        if (end != 0) {
+            scanned.next = i + __builtin_ctzll(end) / 8 + 1;
+            return scanned;
+        }
+    }
+    for (; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            scanned.next = i + 1;
+            return scanned;
+        }
+        if (text[i] == 'E' || text[i] == 'j' || text[i] == 'r') note(i);
+    }
+    return scanned;
+}
+
+// The line as the result has it: with its references to labels inside instructions rewritten
+// (into changed), or unchanged (false).
+bool RewriteInnerLabels(std::string_view line, const InnerLabels& labels, std::string& changed,
+                        std::string& key) {
+    if (labels.keys.empty()) return false;
+    const size_t first = NextKey(line, 0, labels, key);
+    if (first == std::string::npos ||
+        (first == 0 && NextKey(line, 1, labels, key) == std::string::npos)) {
+        return false;
+    }
+    changed.assign(line);
+    SubstituteInnerLabels(changed, labels);
+    return true;
 }
 
 // Copies the listing in blocks of 128 lines (the last one filled up with empty lines), with the
 // references to labels inside instructions rewritten, and an empty line after each line that
-// holds a jump, a return or a call.
+// holds a jump, a return or a call. A listing kept in memory is copied in stretches of the lines
+// that go out unchanged (its lines end CR LF, as the result's do).
 void CopyListing(RunState& state, ListingLines& listing) {
     const InnerLabels labels(state.innerLabels);
     std::string changed, key;
@@ -177,21 +253,52 @@ void CopyListing(RunState& state, ListingLines& listing) {
     EndListedLines(state);
     WriteUnplacedComments(state);
     auto listed = state.listedLines.begin();
-    while (!listing.AtEnd()) {
-        std::string_view line = listing.Next();
-        for (; listed != state.listedLines.end() && listed->line <= lines; ++listed) {
-            if (listed->line == lines) WriteComments(state, listed->first, listed->end);
+    auto commentsBefore = [&](size_t line) {
+        for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
+            if (listed->line == line) WriteComments(state, listed->first, listed->end);
         }
-        ++lines;
-        const size_t first = NextKey(line, 0, labels, key);
-        if (first != std::string::npos &&
-            (first > 0 || NextKey(line, 1, labels, key) != std::string::npos)) {
-            changed.assign(line);
-            SubstituteInnerLabels(changed, labels);
-            line = changed;
+    };
+    if (state.listingKept) {
+        const std::string_view text = state.listingText;
+        size_t at = 0, copied = 0;  // the text before copied is written out
+        auto copyUpTo = [&](size_t end) {
+            if (end > copied) state.asmFile.Write(text.substr(copied, end - copied));
+            copied = end;
+        };
+        while (at < text.size()) {
+            if (listed != state.listedLines.end() && listed->line <= lines) {
+                copyUpTo(at);
+                commentsBefore(lines);
+            }
+            const ScannedLine scanned = ScanLine(text, at);
+            const size_t next = scanned.next;
+            std::string_view line = text.substr(at, next - at);
+            if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            ++lines;
+            bool flow = scanned.flow;
+            if (scanned.hasE && RewriteInnerLabels(line, labels, changed, key)) {
+                copyUpTo(at);
+                state.asmFile.WriteLine(changed);
+                copied = next;
+                flow = EndsFlow(changed);
+            }
+            if (flow) {
+                copyUpTo(next);
+                state.asmFile.WriteLine("");
+            }
+            at = next;
         }
-        state.asmFile.WriteLine(line);
-        if (EndsFlow(line)) state.asmFile.WriteLine("");
+        copyUpTo(text.size());
+    } else {
+        while (!listing.AtEnd()) {
+            std::string_view line = listing.Next();
+            commentsBefore(lines);
+            ++lines;
+            if (RewriteInnerLabels(line, labels, changed, key)) line = changed;
+            state.asmFile.WriteLine(line);
+            if (EndsFlow(line)) state.asmFile.WriteLine("");
+        }
     }
     for (; lines % kBlockLineCount != 0; ++lines) state.asmFile.WriteLine("");
 }
