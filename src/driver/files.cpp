@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -120,6 +121,22 @@ uint8_t ByteFile::ReadByteRefilling() {
     Refill();
     if (bufferEnd_ == bufferStart_) FailIo(EIO, name_);  // read past the end of the file
     return buffer_[static_cast<size_t>(position_++ - bufferStart_)];
+}
+
+void ByteFile::ReadBytes(uint8_t* out, size_t count) {
+    while (count > 0) {
+        if (position_ < bufferStart_ || position_ >= bufferEnd_) {
+            *out++ = ReadByteRefilling();
+            --count;
+            continue;
+        }
+        const size_t at = static_cast<size_t>(position_ - bufferStart_);
+        const size_t piece = std::min(count, static_cast<size_t>(bufferEnd_ - position_));
+        std::memcpy(out, buffer_.get() + at, piece);
+        out += piece;
+        count -= piece;
+        position_ += static_cast<int64_t>(piece);
+    }
 }
 
 // ---- TextReader ----

@@ -32,6 +32,8 @@ class ByteFile {
         }
         return ReadByteRefilling();
     }
+    // The next count bytes, as count calls of ReadByte would give them.
+    void ReadBytes(uint8_t* out, size_t count);
 
   private:
     uint8_t ReadByteRefilling();

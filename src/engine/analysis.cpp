@@ -243,6 +243,65 @@ inline Decoded DecodeFast(const RunState& state, const OpcodeStep& step, const I
     return d;
 }
 
+// Applies the byte rule to the region's bytes from its first one, as ApplyByteRule does, with the
+// position, the step's facts and the tables in local hands: the common case of a whole pass.
+void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeSteps& steps,
+                       const ImageBytes& image, int64_t address) {
+    AddressInfo* const info = state.addressInfo.data();
+    const uint8_t* const bytes = image.data();
+    const size_t size = image.size();
+    size_t at = 0;
+    uint8_t byte = state.currentByte;
+    while (at < size) {
+        byte = bytes[at];
+        const OpcodeStep& step = steps[byte];
+        if (!step.defined) {
+            state.currentAddress = address;
+            MarkDataForward(state, pass);
+            ++address;
+            ++at;
+            continue;
+        }
+        const Decoded d = DecodeFast(state, step, image, at, address);
+        const int length = d.length;
+        if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
+        bool accepted;
+        if (address >= 1 && address + length <= kAddressCount) {  // all within the table
+            const AddressInfo* p = info + address;
+            const uint8_t firstClass = p[0].isCode;
+            state.firstByteClass = firstClass;
+            accepted = p[0].isEntry == 1 || p[-1].isCode != 0;
+            for (int i = 1; i < length; ++i) {
+                accepted = accepted && p[i].isCode == firstClass && p[i].isEntry != 1;
+            }
+        } else {
+            state.currentAddress = address;
+            state.firstByteClass = InfoAt(state, address).isCode;
+            accepted = IsAccepted(state, length);
+        }
+        state.acceptInstruction = accepted ? 1 : 0;
+        if (accepted) {
+            state.currentAddress = address;
+            Accept(state, d);
+            address += length;
+            at += static_cast<size_t>(length);
+            continue;
+        }
+        if (d.hasOperand) {
+            if (!TestBit(state.codeRefMap, d.operand)) ClearBit(state.referencedMap, d.operand);
+            ClearBit(state.referencedMap, address);
+        }
+        // The walk ends where the bytes after this instruction could not hold another one.
+        if (std::min(at + static_cast<size_t>(length), size) + length >= size) break;
+        SetIsCode(state, address, 0);
+        state.instructionLength = 1;
+        ++address;
+        ++at;
+    }
+    state.currentByte = byte;
+    state.currentAddress = address;
+}
+
 // A whole pass over regions held in memory (images[i] holds the bytes of walk.regions[i]); the
 // same steps as a pass that reads the file.
 void RunPassInMemory(RunState& state, const OpcodeSteps& steps, const Walk& walk,
@@ -254,40 +313,9 @@ void RunPassInMemory(RunState& state, const OpcodeSteps& steps, const Walk& walk
     PassState pass;
     for (size_t r = 0; r < walk.regions.size(); ++r) {
         state.currentRegion = walk.regions[r];
-        state.currentAddress = state.image.regions[static_cast<size_t>(walk.regions[r])].address;
-        const ImageBytes& image = images[r];
-        const size_t size = image.size();
-        size_t at = 0;
-        while (at < size) {
-            const uint8_t byte = image[at];
-            state.currentByte = byte;
-            const OpcodeStep& step = steps[byte];
-            if (!step.defined) {
-                MarkDataForward(state, pass);
-                state.currentAddress += 1;
-                ++at;
-                continue;
-            }
-            const Decoded d = DecodeFast(state, step, image, at, state.currentAddress);
-            if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
-            state.firstByteClass = InfoAt(state, state.currentAddress).isCode;
-            state.acceptInstruction = IsAccepted(state, d.length) ? 1 : 0;
-            if (state.acceptInstruction == 1) {
-                Accept(state, d);
-                at += static_cast<size_t>(d.length);
-                continue;
-            }
-            if (d.hasOperand) {
-                if (!TestBit(state.codeRefMap, d.operand)) ClearBit(state.referencedMap, d.operand);
-                ClearBit(state.referencedMap, state.currentAddress);
-            }
-            // The walk ends where the bytes after this instruction could not hold another one.
-            if (std::min(at + static_cast<size_t>(d.length), size) + d.length >= size) break;
-            SetIsCode(state, state.currentAddress, 0);
-            state.instructionLength = 1;
-            state.currentAddress += 1;
-            ++at;
-        }
+        const int64_t first = state.image.regions[static_cast<size_t>(walk.regions[r])].address;
+        state.currentAddress = first;
+        WalkBytesInMemory(state, pass, steps, images[r], first);
     }
     ConsoleWrite(state, ".");
 }
@@ -296,7 +324,7 @@ void RunPassInMemory(RunState& state, const OpcodeSteps& steps, const Walk& walk
 ImageBytes ReadImage(RunState& state, const Region& region) {
     ImageBytes image(static_cast<size_t>(region.length));
     state.sourceFile.Seek(region.fileOffset);
-    for (uint8_t& byte : image) byte = state.sourceFile.ReadByte();
+    state.sourceFile.ReadBytes(image.data(), image.size());
     return image;
 }
 

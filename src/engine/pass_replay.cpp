@@ -259,7 +259,7 @@ class Replay {
         facts_.resize(static_cast<size_t>(end_ - first_));
         ImageBytes bytes(static_cast<size_t>(std::min(region_.length, end_ - first_ + 2)));
         state_.sourceFile.Seek(region_.fileOffset);
-        for (uint8_t& b : bytes) b = state_.sourceFile.ReadByte();
+        state_.sourceFile.ReadBytes(bytes.data(), bytes.size());
         for (int64_t a = first_; a < end_; ++a) {
             const size_t at = static_cast<size_t>(a - first_);
             state_.currentByte = bytes[at];

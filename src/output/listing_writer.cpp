@@ -182,8 +182,12 @@ void Queue(RunState& state, const std::string* line) {
         }
         state.itemCount = 0;
     }
-    if (line) {
+    if (line == &state.outLine) {
+        state.pendingLine.swap(state.outLine);  // outLine is built afresh for every line
+    } else if (line) {
         state.pendingLine.assign(*line);
+    }
+    if (line) {
         if (!merged) {
             state.pendingFirst = state.lineFirst;
             state.pendingEnd = state.lineEnd;
