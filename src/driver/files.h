@@ -113,6 +113,16 @@ class TextWriter {
         }
         WriteThroughFlush(text);
     }
+    // A few bytes known at compile time: copied without a call.
+    template <size_t N>
+    void WriteBytes(const char (&text)[N]) {
+        if (fd_ >= 0 && N <= kBufferSize - used_) {
+            std::memcpy(buffer_.get() + used_, text, N);
+            used_ += N;
+            return;
+        }
+        WriteThroughFlush(std::string_view(text, N));
+    }
     void WriteLine(std::string_view text) {
         if (fd_ >= 0 && text.size() + 2 <= kBufferSize - used_) {
             char* at = buffer_.get() + used_;

@@ -113,12 +113,12 @@ bool ContinueDataLine(RunState& state, bool labelled) {
         if (ByteStyle(state, b) != 'A' || state.dataColumn >= kCharactersPerString - 1) {
             return false;
         }
-        const char character = static_cast<char>(b);
-        state.asmFile.Write(std::string_view(&character, 1));
+        const char character[1] = {static_cast<char>(b)};
+        state.asmFile.WriteBytes(character);
     } else {
         if (state.dataColumn >= kBytesPerDataLine - 1) return false;
         const char piece[4] = {',', '$', hexDigits[b >> 4], hexDigits[b & 0x0F]};
-        state.asmFile.Write(std::string_view(piece, sizeof piece));
+        state.asmFile.WriteBytes(piece);
     }
     ++state.dataColumn;
     ++state.currentAddress;
