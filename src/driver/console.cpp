@@ -18,7 +18,11 @@ bool WatchedAsItComes(RunState& state) {
 }  // namespace
 
 void ConsoleWrite(RunState& state, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), state.console);
+    if (text.size() == 1) {  // a progress dot, once a pass
+        putc_unlocked(text[0], state.console);
+    } else {
+        std::fwrite(text.data(), 1, text.size(), state.console);
+    }
     if (WatchedAsItComes(state)) std::fflush(state.console);
     if (!text.empty()) state.consoleLineOpen = true;
 }
