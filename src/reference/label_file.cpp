@@ -10,12 +10,6 @@ namespace {
 
 constexpr size_t kKeyDigits = 4;
 
-void UpperCase(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-}
-
 int UpperHexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -45,29 +39,57 @@ void StartIndex(RunState& state) {
     state.nameStarts.assign(1, 0);
 }
 
-// Every key ("$" and four hex digits) that the upper-case line holds, by its value; the first
-// line to hold a key owns it.
-void IndexLine(RunState& state, const std::string& upperLine) {
+int HexDigitOfEitherCase(char c) {
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : UpperHexDigit(c);
+}
+
+// Every key ("$" and four hex digits) that the line holds when read in upper case, by its value;
+// the first line to hold a key owns it. The line's name (its text before the first blank) is kept
+// in upper case.
+void IndexLine(RunState& state, std::string_view line) {
     Bitmap& keys = state.nameKeys;
-    const std::string_view line(upperLine);
     bool named = false;  // the line's name is in names
     for (size_t at = line.find('$'); at != std::string::npos; at = line.find('$', at + 1)) {
         if (at + kKeyDigits >= line.size()) break;
         int key = 0;
         for (size_t i = 1; i <= kKeyDigits && key >= 0; ++i) {
-            const int digit = UpperHexDigit(line[at + i]);
+            const int digit = HexDigitOfEitherCase(line[at + i]);
             key = digit < 0 ? -1 : key * 16 + digit;
         }
         if (key < 0 || TestBit(keys, key)) continue;
         SetBit(keys, key);
         if (!named) {
+            const size_t from = state.nameText.size();
             state.nameText.append(line.substr(0, line.find(' ')));
+            for (size_t i = from; i < state.nameText.size(); ++i) {
+                char& c = state.nameText[i];
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            }
             state.nameStarts.push_back(static_cast<uint32_t>(state.nameText.size()));
             named = true;
         }
         state.nameOfKey[static_cast<size_t>(key)] =
             static_cast<uint16_t>(state.nameStarts.size() - 2);
     }
+}
+
+// The names-file line of a label-file entry that holds a "$" (at dollar) before any ";": the
+// name before the "$" without trailing blanks or tabs, " $", and the rest; tabs become blanks.
+// Returns where the rest starts.
+size_t NamesLineOf(std::string_view entry, size_t dollar, std::string& out) {
+    size_t nameEnd = dollar;
+    while (nameEnd > 0 && (entry[nameEnd - 1] == ' ' || entry[nameEnd - 1] == '\t')) --nameEnd;
+    const size_t restLength = entry.size() - dollar - 1;
+    out.resize(nameEnd + 2 + restLength);
+    char* to = out.data();
+    auto copy = [&to](const char* from, size_t length) {
+        for (size_t i = 0; i < length; ++i) *to++ = from[i] == '\t' ? ' ' : from[i];
+    };
+    copy(entry.data(), nameEnd);
+    *to++ = ' ';
+    *to++ = '$';
+    copy(entry.data() + dollar + 1, restLength);
+    return nameEnd + 2;
 }
 
 }  // namespace
@@ -99,16 +121,9 @@ void LoadLabelNames(RunState& state) {
         const std::string_view entry = line.substr(0, line.find(';'));
         const size_t dollar = entry.find('$');
         if (dollar == std::string::npos) continue;
-        namesLine.assign(entry.substr(0, dollar));
-        TabsToBlanks(namesLine, 0);
-        TrimTrailingBlanks(namesLine);
-        namesLine += " $";
-        const size_t rest = namesLine.size();
-        namesLine.append(entry.substr(dollar + 1));
-        TabsToBlanks(namesLine, rest);
+        const size_t rest = NamesLineOf(entry, dollar, namesLine);
         names.WriteLine(namesLine);
         SetBit(state.namedAddresses, LeadingHex(std::string_view(namesLine).substr(rest)));
-        UpperCase(namesLine);
         IndexLine(state, namesLine);
     }
     names.Close();
@@ -122,7 +137,6 @@ void LoadNamesIndex(RunState& state) {
     std::string line;
     while (!reader.AtEnd()) {
         reader.ReadLineInto(line);
-        UpperCase(line);
         IndexLine(state, line);
     }
     reader.Close();
