@@ -403,7 +403,7 @@ class Replay {
     }
 
     // Applies the byte rule at a; moves a on, or returns false when the pass ends at a.
-    bool Decide(int64_t& a) {
+    [[gnu::always_inline]] bool Decide(int64_t& a) {
         const StepFacts& f = FactsAt(a);
         if (f.Has(StepFacts::Undefined)) {
             Record(a, false);
@@ -476,8 +476,9 @@ class Replay {
     }
 
     // The trace: a step decided at a, or a step of the last pass that this one does not take.
-    void Record(int64_t a, bool accepted) {
-        if (!steps_.Test(a) || accepted_.Test(a) != accepted) Touch(a);
+    [[gnu::always_inline]] void Record(int64_t a, bool accepted) {
+        if (steps_.Test(a) && accepted_.Test(a) == accepted) return;  // the step repeats itself
+        Touch(a);
         steps_.Set(a);
         if (accepted) {
             accepted_.Set(a);
