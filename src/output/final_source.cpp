@@ -124,19 +124,31 @@ struct InnerLabels {
             SetBit(keys[layer], address);
         }
     }
-    bool IsKey(std::string_view line, size_t at, size_t length) const {
-        size_t layer;
-        int64_t address;
-        return LabelOfToken(line, at, length, layer, address) && layer < keys.size() &&
-               TestBit(keys[layer], address);
-    }
 };
 
 // The first generated label in the line, at or after the position, that is an inner-label key.
 size_t NextKey(std::string_view line, size_t from, const InnerLabels& labels, std::string& key) {
     for (size_t at = line.find('E', from); at != std::string::npos; at = line.find('E', at + 1)) {
-        const size_t length = LabelTokenLength(line, at);
-        if (length == 0 || at + length > line.size() || !labels.IsKey(line, at, length)) continue;
+        // "E", the layer's digits, "_" and four upper-case hex digits, read in one go.
+        size_t layer = 0;
+        size_t p = at + 1;
+        for (; p < line.size() && line[p] >= '0' && line[p] <= '9'; ++p) {
+            layer = layer * 10 + static_cast<size_t>(line[p] - '0');
+        }
+        if (p + 1 + kLabelDigits > line.size() || line[p] != '_') continue;
+        int64_t address = 0;
+        bool digits = true;
+        for (size_t i = p + 1; i <= p + kLabelDigits && digits; ++i) {
+            const char c = line[i];
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+            digits = digit >= 0;
+            address = address * 16 + digit;
+        }
+        if (!digits || layer >= labels.keys.size() || !TestBit(labels.keys[layer], address))
+            continue;
+        const size_t length = p + 1 + kLabelDigits - at;
         key.assign(line, at, length);
         return at;
     }
