@@ -180,72 +180,9 @@ void RunWholePasses(RunState& state, Source& source, const Walk& walk, int64_t l
     }
 }
 
-// What a pass needs of each opcode when the regions' bytes are in memory and every pattern has
-// a plain shape: the facts decoding gives, without the text.
-struct OpcodeStep {
-    bool defined = false;
-    bool fixed = false;  // no operand bytes: the facts are those of the shape
-    bool relative = false;
-    bool blankBeforeOperand = false;
-    bool flowMnemonic = false;
-    bool forcedWhenSmall = false;  // a one-byte operand value makes it absolute, not a jump
-    uint8_t length = 1;
-    Decoded facts;
-};
-using OpcodeSteps = std::array<OpcodeStep, 256>;
-
-OpcodeSteps StepsOfShapes(const RunState& state, const OpcodeShapes& shapes) {
-    OpcodeSteps steps;
-    for (int opcode = 0; opcode < 256; ++opcode) {
-        const OpcodeShape& shape = shapes[opcode];
-        OpcodeStep& step = steps[opcode];
-        step.defined = !state.mnemonicTable[opcode].empty();
-        step.fixed = shape.kind == OpcodeShape::Fixed;
-        step.relative = shape.placeholder == 'L';
-        step.blankBeforeOperand = shape.blankBeforeOperand;
-        step.flowMnemonic = shape.flowMnemonic;
-        step.forcedWhenSmall = ForcesAbsolute(state.mnemonicTable[opcode], shape.placeholder, 0);
-        step.length = step.fixed ? 1 : shape.length;
-        step.facts = shape.fixed;
-    }
-    return steps;
-}
-
-// The facts of the defined opcode image[at] at the address, as decoding it gives them.
-inline Decoded DecodeFast(const RunState& state, const OpcodeStep& step, const ImageBytes& image,
-                          size_t at, int64_t address) {
-    if (step.fixed) return step.facts;
-    const size_t size = image.size();
-    const int length = step.length;
-    int64_t value;
-    if (step.relative) {
-        const uint8_t b = at + 1 < size ? image[at + 1] : 0;
-        value = (address + (b >= 0x80 ? b - 256 : b) + length) & kLastAddress;
-    } else if (length == 3 && at + 2 < size) {
-        value = image[at + 1] + 256 * image[at + 2];
-    } else {
-        value = at + 1 < size ? image[at + 1] : 0;
-    }
-    const bool cut = at + static_cast<size_t>(length) > size;
-    Decoded d;
-    d.length = length;
-    d.recorded = !cut && IsRecordedValue(value);
-    d.recordedValue = value;
-    if (cut || state.mnemonicsOff == 1) {
-        d.hasOperand = true;
-        d.operand = image[at];
-        return d;
-    }
-    d.hasOperand = step.blankBeforeOperand;
-    d.operand = value;
-    d.isFlow = step.flowMnemonic && !(step.forcedWhenSmall && value < 0x100);
-    d.target = value;
-    return d;
-}
-
 // Applies the byte rule to the region's bytes from its first one, as ApplyByteRule does, with the
 // position, the step's facts and the tables in local hands: the common case of a whole pass.
-void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeSteps& steps,
+void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& shapes,
                        const ImageBytes& image, int64_t address) {
     AddressInfo* const info = state.addressInfo.data();
     const uint8_t* const bytes = image.data();
@@ -254,15 +191,15 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeSteps& step
     uint8_t byte = state.currentByte;
     while (at < size) {
         byte = bytes[at];
-        const OpcodeStep& step = steps[byte];
-        if (!step.defined) {
+        const OpcodeShape& shape = shapes[byte];
+        if (shape.kind == OpcodeShape::Undefined) {
             state.currentAddress = address;
             MarkDataForward(state, pass);
             ++address;
             ++at;
             continue;
         }
-        const Decoded d = DecodeFast(state, step, image, at, address);
+        const Decoded d = DecodeInImage(state.mnemonicsOff == 1, shape, image, at, address);
         const int length = d.length;
         if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
         bool accepted;
@@ -304,7 +241,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeSteps& step
 
 // A whole pass over regions held in memory (images[i] holds the bytes of walk.regions[i]); the
 // same steps as a pass that reads the file.
-void RunPassInMemory(RunState& state, const OpcodeSteps& steps, const Walk& walk,
+void RunPassInMemory(RunState& state, const OpcodeShapes& shapes, const Walk& walk,
                      const std::vector<ImageBytes>& images) {
     state.phase = 1;
     state.dataColumn = 0;
@@ -315,7 +252,7 @@ void RunPassInMemory(RunState& state, const OpcodeSteps& steps, const Walk& walk
         state.currentRegion = walk.regions[r];
         const int64_t first = state.image.regions[static_cast<size_t>(walk.regions[r])].address;
         state.currentAddress = first;
-        WalkBytesInMemory(state, pass, steps, images[r], first);
+        WalkBytesInMemory(state, pass, shapes, images[r], first);
     }
     ConsoleWrite(state, ".");
 }
@@ -352,13 +289,12 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
     const bool replay = walk.regions.size() == 1 && CanReplayPasses(state, top);
     const int64_t limit = replay ? kWholePassesFirst : INT64_MAX;
     if (!HasTextShapes(shapes) && !top) {
-        const OpcodeSteps steps = StepsOfShapes(state, shapes);
         std::vector<ImageBytes> images;
         for (int index : walk.regions) {
             images.push_back(ReadImage(state, state.image.regions[static_cast<size_t>(index)]));
         }
         for (int64_t pass = 0; state.passAgain == 1 && pass < limit; ++pass) {
-            RunPassInMemory(state, steps, walk, images);
+            RunPassInMemory(state, shapes, walk, images);
         }
         if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
     } else {

@@ -48,29 +48,8 @@ OpcodeShape ShapeOfPattern(const std::string& pattern, size_t position) {
     shape.blankBeforeOperand = pattern[position - 1] == ' ';
     int64_t unused;
     shape.flowMnemonic = position == 4 && FlowTarget(pattern.substr(0, 4) + "$0", unused);
+    shape.forcedWhenSmall = ForcesAbsolute(pattern, shape.placeholder, 0);
     return shape;
-}
-
-// The facts that formatting an instruction of an operand shape in the analysis would give, from
-// its operand value and whether the end of the image cuts it.
-Decoded FactsOfOperandShape(const RunState& state, const OpcodeShape& shape, uint8_t opcode,
-                            int64_t value, bool cut) {
-    Decoded d;
-    d.length = shape.length;
-    d.recorded = !cut && IsRecordedValue(value);
-    d.recordedValue = value;
-    if (cut || state.mnemonicsOff == 1) {
-        // The text is a dta line: its number is the opcode, and it is no jump.
-        d.hasOperand = true;
-        d.operand = opcode;
-        return d;
-    }
-    const bool forced = ForcesAbsolute(state.mnemonicTable[opcode], shape.placeholder, value);
-    d.hasOperand = shape.blankBeforeOperand;
-    d.operand = value;
-    d.isFlow = shape.flowMnemonic && !forced;
-    d.target = value;
-    return d;
 }
 
 Decoded DecodeByShape(RunState& state, const OpcodeShape& shape) {
@@ -79,8 +58,8 @@ Decoded DecodeByShape(RunState& state, const OpcodeShape& shape) {
         return shape.fixed;
     }
     ReadOperand(state, shape.placeholder, shape.length);
-    return FactsOfOperandShape(state, shape, state.currentByte, state.operandValue,
-                               IsCutByEndOfFile(state, shape.length));
+    return FactsOfOperandShape(state.mnemonicsOff == 1, shape, state.currentByte,
+                               state.operandValue, IsCutByEndOfFile(state, shape.length));
 }
 
 // Through the text. The formatter records operands only in the analysis phase; the caller
@@ -138,18 +117,6 @@ OpcodeShapes ShapesOfTable(const RunState& state) {
 bool HasTextShapes(const OpcodeShapes& shapes) {
     return std::any_of(shapes.begin(), shapes.end(),
                        [](const OpcodeShape& shape) { return shape.kind == OpcodeShape::ByText; });
-}
-
-Decoded DecodeInImage(const RunState& state, const OpcodeShape& shape, const ImageBytes& image,
-                      size_t at, int64_t address) {
-    if (shape.kind == OpcodeShape::Fixed) return shape.fixed;
-    const size_t available = image.size() - at - 1;
-    const int bytesRead = static_cast<int>(std::min<size_t>(shape.length - 1, available));
-    std::array<uint8_t, 2> bytes{};
-    if (bytesRead > 0) bytes[0] = image[at + 1];
-    if (bytesRead > 1) bytes[1] = image[at + 2];
-    const int64_t value = OperandValue(shape.placeholder, shape.length, bytes, bytesRead, address);
-    return FactsOfOperandShape(state, shape, image[at], value, at + shape.length > image.size());
 }
 
 Decoded DecodeStep(RunState& state, const OpcodeShapes* shapes) {
