@@ -13,6 +13,7 @@
 #include "driver/files.h"
 #include "engine/image_map.h"
 #include "engine/instruction_format.h"
+#include "engine/line_buffer.h"
 #include "engine/user_notes.h"
 
 constexpr int64_t kAddressCount = 65536;
@@ -106,7 +107,7 @@ struct RunState {
 
     // Writers.
     std::string outLine;
-    std::string pendingLine;
+    LineBuffer pendingLine;
     bool pendingIsMarker = false;  // the held-back "line" is the no-line marker
     // The addresses the line being queued holds, and those the held-back line holds, with its
     // region (for placing comments).

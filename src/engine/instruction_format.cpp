@@ -40,8 +40,8 @@ std::string TruncatedForm(const RunState& state, uint8_t opcode, int bytesRead) 
     return text;
 }
 
-// Writes one inner-label entry for each label that falls on a later byte of the instruction. A
-// byte the user named keeps its name in the references (an equate defines it).
+}  // namespace
+
 void ReportInnerLabels(RunState& state, uint8_t length) {
     for (int k = length - 1; k >= 1; --k) {
         if (!IsLabelTarget(state, state.currentAddress + k)) continue;
@@ -53,6 +53,8 @@ void ReportInnerLabels(RunState& state, uint8_t length) {
         state.innerLabels.emplace_back(std::move(key), std::move(replacement));
     }
 }
+
+namespace {
 
 void SubstituteName(RunState& state);
 

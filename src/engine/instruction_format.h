@@ -40,6 +40,11 @@ std::vector<InstructionTemplate> InstructionTemplates(const RunState& state);
 void AppendInstruction(RunState& state, const std::vector<InstructionTemplate>& templates,
                        uint8_t opcode, std::string& out);
 
+// In the listing: writes one inner-label entry for each label that falls on a later byte of the
+// instruction at currentAddress and sets anchorLabel to the instruction's own label. A byte the
+// user named keeps its name in the references (an equate defines it).
+void ReportInnerLabels(RunState& state, uint8_t length);
+
 // Formats the operand whose placeholder stands at the index of workLine, for an instruction of
 // the given length. Only FormatInstruction calls it.
 void FormatOperand(RunState& state, size_t position, uint8_t length);

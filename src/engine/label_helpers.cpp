@@ -14,7 +14,8 @@ std::string CodeLabel(const RunState& state, int64_t address) {
 }
 
 bool CarriesLabel(const RunState& state, int64_t address) {
-    return IsLabelTarget(state, address) || LineName(state, address);
+    return IsLabelTarget(state, address) ||
+           (TestBit(state.userNamed, address) && LineName(state, address));
 }
 
 std::string LabelField(const RunState& state) {

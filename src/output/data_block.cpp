@@ -28,6 +28,7 @@ void FindTableTargets(RunState& state, const Region& region) {
     state.currentAddress = region.address;
     SetIsEntry(state, region.address, 1);
     char kind = 'B';
+    std::string label;  // of the line being started
     while (MoreIn(state, region)) {
         AddressInfo info = InfoAt(state, state.currentAddress);
         if (info.isEntry == 1) kind = static_cast<char>(info.blockKind);
@@ -67,11 +68,12 @@ void WriteBlocks(RunState& state, const Region& region) {
     state.sourceFile.Seek(region.fileOffset);
     state.currentAddress = region.address;
     char kind = 'B';
+    std::string label;  // of the line being started
     while (MoreIn(state, region)) {
         AddressInfo info = InfoAt(state, state.currentAddress);
         if (info.isEntry == 1) kind = static_cast<char>(info.blockKind);
         state.currentByte = state.sourceFile.ReadByte();
-        state.pendingLine.clear();
+        label.clear();
         const bool isTable = kind == 'W';
         const bool isWord = isTable && MoreIn(state, region);
         int64_t value = state.currentByte;
@@ -81,7 +83,7 @@ void WriteBlocks(RunState& state, const Region& region) {
         if (info.isEntry == 1) {
             state.asmFile.Write("\r\n");
             if (state.itemCount != 0) state.asmFile.Write("\r\n");
-            state.pendingLine = CodeLabel(state, state.currentAddress);
+            label = CodeLabel(state, state.currentAddress);
             if (LineName(state, state.currentAddress)) MarkNameDefined(state, state.currentAddress);
             state.itemCount = 0;
         }
@@ -92,10 +94,10 @@ void WriteBlocks(RunState& state, const Region& region) {
         }
         if (isWord) {
             std::string word = "a(" + WordLabel(state, value) + ")";
-            state.asmFile.Write(first ? state.pendingLine + "\tdta " + word : "," + word);
+            state.asmFile.Write(first ? label + "\tdta " + word : "," + word);
         } else {
             std::string byte = "$" + FormatHex(value, 2);
-            state.asmFile.Write(first ? state.pendingLine + "\tdta " + byte : "," + byte);
+            state.asmFile.Write(first ? label + "\tdta " + byte : "," + byte);
         }
         state.currentAddress += isWord ? 2 : 1;
         if (++state.itemCount > lineLimit) {

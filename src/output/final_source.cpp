@@ -126,31 +126,33 @@ struct InnerLabels {
     }
 };
 
+// The length of the inner-label key that starts at the position ("E", the layer's digits, "_"
+// and four upper-case hex digits, read in one go), or 0 when none does.
+size_t KeyLengthAt(std::string_view text, size_t at, const InnerLabels& labels) {
+    size_t layer = 0;
+    size_t p = at + 1;
+    for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
+        layer = layer * 10 + static_cast<size_t>(text[p] - '0');
+    }
+    if (p + 1 + kLabelDigits > text.size() || text[p] != '_') return 0;
+    int64_t address = 0;
+    for (size_t i = p + 1; i <= p + kLabelDigits; ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return 0;
+        address = address * 16 + digit;
+    }
+    if (layer >= labels.keys.size() || !TestBit(labels.keys[layer], address)) return 0;
+    return p + 1 + kLabelDigits - at;
+}
+
 // The first generated label in the line, at or after the position, that is an inner-label key.
 size_t NextKey(std::string_view line, size_t from, const InnerLabels& labels, std::string& key) {
     for (size_t at = line.find('E', from); at != std::string::npos; at = line.find('E', at + 1)) {
-        // "E", the layer's digits, "_" and four upper-case hex digits, read in one go.
-        size_t layer = 0;
-        size_t p = at + 1;
-        for (; p < line.size() && line[p] >= '0' && line[p] <= '9'; ++p) {
-            layer = layer * 10 + static_cast<size_t>(line[p] - '0');
+        if (const size_t length = KeyLengthAt(line, at, labels)) {
+            key.assign(line, at, length);
+            return at;
         }
-        if (p + 1 + kLabelDigits > line.size() || line[p] != '_') continue;
-        int64_t address = 0;
-        bool digits = true;
-        for (size_t i = p + 1; i <= p + kLabelDigits && digits; ++i) {
-            const char c = line[i];
-            const int digit = c >= '0' && c <= '9'   ? c - '0'
-                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                     : -1;
-            digits = digit >= 0;
-            address = address * 16 + digit;
-        }
-        if (!digits || layer >= labels.keys.size() || !TestBit(labels.keys[layer], address))
-            continue;
-        const size_t length = p + 1 + kLabelDigits - at;
-        key.assign(line, at, length);
-        return at;
     }
     return std::string::npos;
 }
@@ -196,20 +198,20 @@ inline uint64_t BytesEqual(uint64_t word, uint64_t pattern) {
 }
 
 // One line of the listing text from the position: where the next line starts, and what the line
-// may need: whether it holds an "E" (a label that may be an inner-label key) and whether it
-// holds a jump, a return or a call. Eight bytes are looked at a time.
+// may need: whether an inner-label key stands in it after its start (its references may need a
+// rewrite) and whether it holds a jump, a return or a call. Eight bytes are looked at a time.
 struct ScannedLine {
     size_t next;
-    bool hasE = false;
+    bool rewrite = false;
     bool flow = false;
 };
 
-ScannedLine ScanLine(std::string_view text, size_t at) {
+ScannedLine ScanLine(std::string_view text, size_t at, const InnerLabels& labels) {
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     ScannedLine scanned{text.size()};
     auto note = [&](size_t p) {
         if (text[p] == 'E') {
-            scanned.hasE = true;
+            scanned.rewrite = scanned.rewrite || (p > at && KeyLengthAt(text, p, labels) != 0);
         } else if (!scanned.flow && p + 2 < text.size()) {
             scanned.flow = FlowWordAt(text, p);
         }
@@ -219,8 +221,8 @@ ScannedLine ScanLine(std::string_view text, size_t at) {
         uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
         const uint64_t end = BytesEqual(word, kOnes * '\n');
-        uint64_t marks = BytesEqual(word, kOnes * 'E') | BytesEqual(word, kOnes * 'j') |
-                         BytesEqual(word, kOnes * 'r');
+        uint64_t marks = BytesEqual(word, kOnes * 'j') | BytesEqual(word, kOnes * 'r');
+        if (!labels.keys.empty()) marks |= BytesEqual(word, kOnes * 'E');
         if (end != 0) marks &= (end & (0 - end)) - 1;  // the bytes before the line end
         for (; marks != 0; marks &= marks - 1) note(i + __builtin_ctzll(marks) / 8);
         if (end != 0) {
@@ -233,7 +235,9 @@ ScannedLine ScanLine(std::string_view text, size_t at) {
             scanned.next = i + 1;
             return scanned;
         }
-        if (text[i] == 'E' || text[i] == 'j' || text[i] == 'r') note(i);
+        if ((text[i] == 'E' && !labels.keys.empty()) || text[i] == 'j' || text[i] == 'r') {
+            note(i);
+        }
     }
     return scanned;
 }
@@ -282,14 +286,14 @@ void CopyListing(RunState& state, ListingLines& listing) {
                 copyUpTo(at);
                 commentsBefore(lines);
             }
-            const ScannedLine scanned = ScanLine(text, at);
+            const ScannedLine scanned = ScanLine(text, at, labels);
             const size_t next = scanned.next;
             std::string_view line = text.substr(at, next - at);
             if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             ++lines;
             bool flow = scanned.flow;
-            if (scanned.hasE && RewriteInnerLabels(line, labels, changed, key)) {
+            if (scanned.rewrite && RewriteInnerLabels(line, labels, changed, key)) {
                 copyUpTo(at);
                 state.asmFile.WriteLine(changed);
                 copied = next;
@@ -327,6 +331,7 @@ void WriteEquates(RunState& state) {
 
 void WriteLabelEquates(RunState& state) {
     MeasureNames(state);
+    std::string out;
     for (size_t i = 0; i < LabelLineCount(state); ++i) {
         const std::string_view line = LabelLine(state, i);
         if (line.empty() || IsCommentLine(line)) continue;
@@ -335,7 +340,6 @@ void WriteLabelEquates(RunState& state) {
         // The name padded to the common width, and "= $" and the rest of the line (comment
         // included) put in at that width: inside a name longer than it, which only an entry
         // whose "$" follows its ";" can have.
-        std::string& out = state.pendingLine;
         out.assign(line.substr(0, NameLength(line.substr(0, dollar))));
         TabsToBlanks(out);
         if (out.size() < state.nameWidth) out.resize(state.nameWidth, ' ');

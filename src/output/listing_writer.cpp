@@ -1,5 +1,10 @@
 #include "output/listing_writer.h"
 
+#include <array>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
 #include "driver/console.h"
 #include "driver/run_sequence.h"
 #include "driver/run_state.h"
@@ -9,6 +14,7 @@
 #include "engine/layers.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
+#include "reference/label_file.h"
 
 namespace {
 
@@ -17,6 +23,70 @@ constexpr int kCharactersPerString = 32;
 constexpr int64_t kMaxRepeatCount = 65535;
 // The final phase takes the listing from memory up to this size, and reads it back beyond.
 constexpr size_t kKeptListingLimit = 4 << 20;
+
+// ---- The quick writer: the common instruction line composed in a local buffer. Every piece of
+// ---- text it copies is held padded to 16 bytes and copied whole; the line's end moves on by
+// ---- the piece's own length. It takes the lines whose every piece is short, and it steps aside
+// ---- (before it changes anything) for user names, mnemonics off and cut instructions.
+
+constexpr size_t kPieceRoom = 16;
+constexpr size_t kNameRoom = 256;  // longer label-file names take the general way
+constexpr size_t kLineRoom = 512;  // label field, pieces, the name and the slack of a copy
+
+struct Piece {
+    char text[kPieceRoom] = {};
+    uint8_t size = 0;
+
+    bool Set(const std::string& from) {
+        if (from.size() > kPieceRoom) return false;
+        std::memcpy(text, from.data(), from.size());
+        size = static_cast<uint8_t>(from.size());
+        return true;
+    }
+};
+
+inline char* Put(char* to, const Piece& piece) {
+    std::memcpy(to, piece.text, kPieceRoom);
+    return to + piece.size;
+}
+
+inline char* PutHex4(char* to, int64_t value) {
+    to[0] = hexDigits[(value >> 12) & 15];
+    to[1] = hexDigits[(value >> 8) & 15];
+    to[2] = hexDigits[(value >> 4) & 15];
+    to[3] = hexDigits[value & 15];
+    return to + 4;
+}
+
+struct QuickTemplate {
+    bool usable = false;
+    char placeholder = 0;
+    uint8_t length = 1;
+    bool immediate = false;
+    bool jumpOrCall = false;
+    Piece before, wide, after;
+};
+
+struct QuickWriter {
+    std::array<QuickTemplate, 256> templates;
+    Piece prefix;  // the current layer's label prefix
+    bool prefixFits = false;
+    bool plainLabels = false;  // the prefix fits and no user names are about
+};
+
+void SetUpQuickWriter(RunState& state, QuickWriter& quick) {
+    const bool runAllows = state.mnemonicsOff != 1 && state.userNames.empty();
+    for (size_t opcode = 0; opcode < 256; ++opcode) {
+        const InstructionTemplate& t = state.instructionTemplates[opcode];
+        QuickTemplate& q = quick.templates[opcode];
+        q.placeholder = t.placeholder;
+        q.length = t.length;
+        q.immediate = t.immediate;
+        q.jumpOrCall = t.jumpOrCall;
+        q.usable = runAllows && t.direct && q.before.Set(t.before) && q.wide.Set(t.beforeWide) &&
+                   q.after.Set(t.after);
+    }
+}
 
 void AppendHexByte(std::string& text, uint8_t value) {
     text += hexDigits[value >> 4];
@@ -127,13 +197,49 @@ bool ContinueDataLine(RunState& state, bool labelled) {
     return true;
 }
 
-void HandleDataByte(RunState& state) {
+// The piece of a data byte that starts a line, composed in place when no user names are about:
+// the label field, "dta" and the byte (in string style its character, or the hex byte on a line
+// of its own). Returns its length, or 0 when the byte takes the general way.
+size_t QuickDataPiece(RunState& state, const QuickWriter& quick, bool labelled, char* piece) {
+    if (state.dataColumn != 0 || !quick.plainLabels) return 0;
+    char* p = piece;
+    if (labelled) p = PutHex4(Put(p, quick.prefix), state.currentAddress);
+    const uint8_t b = state.currentByte;
+    if (state.dataStyle == 'A' && ByteStyle(state, b) == 'A') {
+        std::memcpy(p, "\tdta c'", 7);
+        p[7] = static_cast<char>(b);
+        p += 8;
+        state.dataColumn = 1;
+    } else {
+        std::memcpy(p, "\tdta $", 6);
+        p[6] = hexDigits[b >> 4];
+        p[7] = hexDigits[b & 0x0F];
+        p += 8;
+        if (state.dataStyle == 'A') {
+            *p++ = '\r';
+            *p++ = '\n';
+        } else {
+            state.dataColumn = 1;
+        }
+    }
+    return static_cast<size_t>(p - piece);
+}
+
+void HandleDataByte(RunState& state, const QuickWriter& quick) {
     const bool labelled = CarriesLabel(state, state.currentAddress);  // the listing's phase
     if (ContinueDataLine(state, labelled)) return;
-    std::string& piece = state.outLine;
-    piece.clear();
-    const bool startsLine = state.dataStyle == 'A' ? StringDataPiece(state, piece, labelled)
-                                                   : HexDataPiece(state, piece, labelled);
+    char quickPiece[kPieceRoom + 32];
+    std::string_view piece;
+    bool startsLine = true;
+    if (const size_t size = QuickDataPiece(state, quick, labelled, quickPiece)) {
+        piece = std::string_view(quickPiece, size);
+    } else {
+        std::string& text = state.outLine;
+        text.clear();
+        startsLine = state.dataStyle == 'A' ? StringDataPiece(state, text, labelled)
+                                            : HexDataPiece(state, text, labelled);
+        piece = text;
+    }
     const int64_t address = state.currentAddress;
     state.currentAddress += 1;
     QueueMarker(state);
@@ -158,10 +264,11 @@ void WriteHeader(RunState& state, int64_t address) {
 
 namespace {
 
-// Holds the line (or the marker) back; writes the line held before unless the new one repeats it.
-void Queue(RunState& state, const std::string* line) {
+// Holds the line (or, with none, the marker) back; writes the line held before unless the new
+// one repeats it.
+void Queue(RunState& state, const std::string_view* line) {
     const bool equal =
-        line ? !state.pendingIsMarker && *line == state.pendingLine : state.pendingIsMarker;
+        line ? !state.pendingIsMarker && *line == state.pendingLine.View() : state.pendingIsMarker;
     // Assemblers take a repeat count up to 65535: a longer run starts a new line.
     const bool full = line && state.itemCount + 1 >= kMaxRepeatCount;
     const bool merged = equal && !full && !(line && line->find("dta") != std::string::npos);
@@ -174,36 +281,37 @@ void Queue(RunState& state, const std::string* line) {
                 NoteListedLine(state, state.pendingFirst, state.pendingEnd, state.pendingRegion);
             }
             if (state.itemCount > 0) {
-                state.asmFile.WriteLine(InsertRepeatPrefix(
-                    state, state.pendingLine, ":" + std::to_string(state.itemCount + 1)));
+                state.asmFile.WriteLine(
+                    InsertRepeatPrefix(state, std::string(state.pendingLine.View()),
+                                       ":" + std::to_string(state.itemCount + 1)));
             } else {
-                state.asmFile.WriteLine(state.pendingLine);
+                state.asmFile.WriteLine(state.pendingLine.View());
             }
         }
         state.itemCount = 0;
     }
-    if (line == &state.outLine) {
-        state.pendingLine.swap(state.outLine);  // outLine is built afresh for every line
-    } else if (line) {
-        state.pendingLine.assign(*line);
-    }
     if (line) {
         if (!merged) {
+            state.pendingLine.Assign(*line);
             state.pendingFirst = state.lineFirst;
             state.pendingEnd = state.lineEnd;
             state.pendingRegion = state.currentRegion;
         }
     } else {
-        state.pendingLine.clear();
+        state.pendingLine.Clear();
     }
     state.pendingIsMarker = !line;
     state.prevByte = state.currentByte;
 }
 
+void QueueText(RunState& state, std::string_view line) {
+    Queue(state, &line);
+}
+
 }  // namespace
 
 void QueueLine(RunState& state, const std::string& line) {
-    Queue(state, &line);
+    QueueText(state, line);
 }
 
 void QueueMarker(RunState& state) {
@@ -221,26 +329,96 @@ std::string InsertRepeatPrefix(const RunState& state, const std::string& line,
 
 namespace {
 
+// Returns false, having changed nothing, when the line takes the general way.
+bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& region) {
+    const QuickTemplate& t = quick.templates[state.currentByte];
+    const int64_t at = state.currentAddress;
+    const int length = t.length;
+    if (!t.usable || !quick.prefixFits || FileOffsetOf(region, at) + length > EndOffset(region)) {
+        return false;
+    }
+    int64_t value = 0;
+    std::string_view name;  // the label-file name of the operand
+    bool operandLabel = false;
+    if (t.placeholder) {
+        const int64_t position = state.sourceFile.Position();
+        const uint8_t low = state.sourceFile.ReadByte();
+        const uint8_t high = length == 3 ? state.sourceFile.ReadByte() : 0;
+        state.operandBytes = {low, high};
+        value = OperandValue(t.placeholder, static_cast<uint8_t>(length), state.operandBytes,
+                             length - 1, at);
+        operandLabel = t.placeholder != 'N' && IsLabelTarget(state, value) &&
+                       LiesInLayer(state.image, state.currentLayer, value, 1);
+        if (!operandLabel && !t.immediate && state.useLabelFile == 1 &&
+            TestBit(state.namedAddresses, value)) {
+            name = NameOfAddress(state, static_cast<uint16_t>(value));
+            if (name.size() > kNameRoom) {
+                state.sourceFile.Seek(position);
+                return false;
+            }
+        }
+    }
+    state.instructionLength = static_cast<uint8_t>(length);
+    state.operandValue = value;
+    state.anchorLabel.clear();
+    bool inner = false;
+    for (int k = 1; k < length; ++k) inner = inner || IsLabelTarget(state, at + k);
+    if (inner) ReportInnerLabels(state, static_cast<uint8_t>(length));
+    CloseDataLine(state);
+
+    char line[kLineRoom];
+    char* p = line;
+    if (inner || IsLabelTarget(state, at)) {  // its own label, or the anchor of an inner one
+        p = PutHex4(Put(p, quick.prefix), at);
+    }
+    *p++ = '\t';
+    if (!t.placeholder) {
+        p = Put(p, t.before);
+    } else {
+        p = Put(p, t.placeholder == 'Q' && value < 0x100 && !t.jumpOrCall ? t.wide : t.before);
+        if (!name.empty()) {
+            std::memcpy(p, name.data(), name.size());
+            p += name.size();
+        } else if (operandLabel) {
+            p = PutHex4(Put(p, quick.prefix), value);
+        } else if (t.placeholder == 'N') {
+            p[0] = '$';
+            p[1] = hexDigits[(value >> 4) & 15];
+            p[2] = hexDigits[value & 15];
+            p += 3;
+        } else {
+            *p++ = '$';
+            p = PutHex4(p, value);
+        }
+        p = Put(p, t.after);
+    }
+    state.lineFirst = at;
+    state.lineEnd = at + length;
+    QueueText(state, std::string_view(line, static_cast<size_t>(p - line)));
+    state.currentAddress += length;
+    return true;
+}
+
 // The bytes of a Code region: instructions where the analysis found code, data elsewhere.
-void ListCode(RunState& state, const Region& region) {
+void ListCode(RunState& state, const Region& region, const QuickWriter& quick) {
     const int64_t end = EndOffset(region);
     while (state.sourceFile.Position() < end && !state.sourceFile.AtEnd()) {
         state.currentByte = state.sourceFile.ReadByte();
         if (!state.mnemonicTable[state.currentByte].empty() &&
             InfoAt(state, state.currentAddress).isCode == 1) {
-            HandleInstruction(state);
+            if (!QuickInstruction(state, quick, region)) HandleInstruction(state);
         } else {
-            HandleDataByte(state);
+            HandleDataByte(state, quick);
         }
     }
 }
 
 // The bytes of a Data region: data, whatever they would decode to.
-void ListData(RunState& state, const Region& region) {
+void ListData(RunState& state, const Region& region, const QuickWriter& quick) {
     const int64_t end = EndOffset(region);
     while (state.sourceFile.Position() < end && !state.sourceFile.AtEnd()) {
         state.currentByte = state.sourceFile.ReadByte();
-        HandleDataByte(state);
+        HandleDataByte(state, quick);
     }
 }
 
@@ -257,7 +435,7 @@ void ListWord(RunState& state, const Region& region) {
 // held-back line starts out empty).
 void StartOrigin(RunState& state, int64_t address) {
     WriteHeader(state, address);
-    state.pendingLine.clear();
+    state.pendingLine.Clear();
     state.pendingIsMarker = false;
     state.pendingFirst = state.pendingEnd = 0;  // the empty line holds no bytes
     state.itemCount = 0;
@@ -275,15 +453,15 @@ void StartSegment(RunState& state, const Segment& segment, bool first) {
     for (const std::string& line : segment.headerLines) WriteAsmLine(state, line);
 }
 
-void ListRegion(RunState& state, const Region& region) {
+void ListRegion(RunState& state, const Region& region, const QuickWriter& quick) {
     state.currentAddress = region.address;
     state.sourceFile.Seek(region.fileOffset);
     switch (region.kind) {
         case RegionKind::Code:
-            ListCode(state, region);
+            ListCode(state, region, quick);
             break;
         case RegionKind::Data:
-            ListData(state, region);
+            ListData(state, region, quick);
             break;
         case RegionKind::Words:
             ListWord(state, region);
@@ -306,6 +484,8 @@ void WriteListing(RunState& state) {
     state.phase = 2;
     state.dataColumn = 0;
     state.instructionTemplates = InstructionTemplates(state);
+    auto quick = std::make_unique<QuickWriter>();
+    SetUpQuickWriter(state, *quick);
     WriteAsmLine(state, "\topt h-");
     WriteAsmLine(state, "");
     const std::vector<Region>& regions = state.image.regions;
@@ -313,6 +493,8 @@ void WriteListing(RunState& state) {
         const Region& region = regions[i];
         state.currentRegion = static_cast<int>(i);
         if (region.layer != state.currentLayer) SwitchToLayer(state, region.layer);
+        quick->prefixFits = quick->prefix.Set(state.labelPrefix);
+        quick->plainLabels = quick->prefixFits && state.userNames.empty();
         const bool startsSegment = i == 0 || region.segment != regions[i - 1].segment;
         if (startsSegment) {
             StartSegment(state, state.image.segments[static_cast<size_t>(region.segment)], i == 0);
@@ -322,7 +504,7 @@ void WriteListing(RunState& state) {
         } else if (HasAddresses(region)) {
             CloseDataLine(state);  // a region ends its data line
         }
-        ListRegion(state, region);
+        ListRegion(state, region, *quick);
     }
     CloseDataLine(state);
     QueueMarker(state);
