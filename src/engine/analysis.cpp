@@ -185,6 +185,7 @@ void RunWholePasses(RunState& state, Source& source, const Walk& walk, int64_t l
 void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& shapes,
                        const ImageBytes& image, int64_t address) {
     AddressInfo* const info = state.addressInfo.data();
+    const bool mnemonicsOff = state.mnemonicsOff == 1;
     const uint8_t* const bytes = image.data();
     const size_t size = image.size();
     size_t at = 0;
@@ -193,36 +194,46 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
         byte = bytes[at];
         const OpcodeShape& shape = shapes[byte];
         if (shape.kind == OpcodeShape::Undefined) {
-            state.currentAddress = address;
-            MarkDataForward(state, pass);
+            if (std::max<int64_t>(address, 0) >= pass.markedEnd) {
+                state.currentAddress = address;
+                MarkDataForward(state, pass);
+            }
             ++address;
             ++at;
             continue;
         }
-        const Decoded d = DecodeInImage(state.mnemonicsOff == 1, shape, image, at, address);
+        const Decoded d = DecodeInImage(mnemonicsOff, shape, image, at, address);
         const int length = d.length;
         if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
         bool accepted;
         if (address >= 1 && address + length <= kAddressCount) {  // all within the table
-            const AddressInfo* p = info + address;
+            AddressInfo* const p = info + address;
             const uint8_t firstClass = p[0].isCode;
-            state.firstByteClass = firstClass;
             accepted = p[0].isEntry == 1 || p[-1].isCode != 0;
             for (int i = 1; i < length; ++i) {
                 accepted = accepted && p[i].isCode == firstClass && p[i].isEntry != 1;
+            }
+            if (accepted) {
+                if (d.isFlow) {
+                    state.currentAddress = address;
+                    NoteTarget(state, d.target);
+                }
+                for (int i = 0; i < length; ++i) p[i].isCode = 1;
+                if (d.hasOperand) SetBit(state.codeRefMap, d.operand);
+                address += length;
+                at += static_cast<size_t>(length);
+                continue;
             }
         } else {
             state.currentAddress = address;
             state.firstByteClass = InfoAt(state, address).isCode;
             accepted = IsAccepted(state, length);
-        }
-        state.acceptInstruction = accepted ? 1 : 0;
-        if (accepted) {
-            state.currentAddress = address;
-            Accept(state, d);
-            address += length;
-            at += static_cast<size_t>(length);
-            continue;
+            if (accepted) {
+                Accept(state, d);
+                address += length;
+                at += static_cast<size_t>(length);
+                continue;
+            }
         }
         if (d.hasOperand) {
             if (!TestBit(state.codeRefMap, d.operand)) ClearBit(state.referencedMap, d.operand);
@@ -231,7 +242,6 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
         // The walk ends where the bytes after this instruction could not hold another one.
         if (std::min(at + static_cast<size_t>(length), size) + length >= size) break;
         SetIsCode(state, address, 0);
-        state.instructionLength = 1;
         ++address;
         ++at;
     }

@@ -331,6 +331,7 @@ void WriteEquates(RunState& state) {
 
 void WriteLabelEquates(RunState& state) {
     MeasureNames(state);
+    const size_t width = state.nameWidth;
     std::string out;
     for (size_t i = 0; i < LabelLineCount(state); ++i) {
         const std::string_view line = LabelLine(state, i);
@@ -339,17 +340,22 @@ void WriteLabelEquates(RunState& state) {
         if (dollar == std::string::npos || line.find('+') != std::string::npos) continue;
         // The name padded to the common width, and "= $" and the rest of the line (comment
         // included) put in at that width: inside a name longer than it, which only an entry
-        // whose "$" follows its ";" can have.
-        out.assign(line.substr(0, NameLength(line.substr(0, dollar))));
-        TabsToBlanks(out);
-        if (out.size() < state.nameWidth) out.resize(state.nameWidth, ' ');
-        state.workToken.assign(out, state.nameWidth, std::string::npos);
-        out.resize(state.nameWidth);
-        out += "= $";
-        const size_t rest = out.size();
-        out.append(line.substr(dollar + 1));
-        TabsToBlanks(out, rest);
-        out += state.workToken;
+        // whose "$" follows its ";" can have. Tabs become blanks.
+        const std::string_view name = line.substr(0, NameLength(line.substr(0, dollar)));
+        const std::string_view rest = line.substr(dollar + 1);
+        const size_t head = std::min(name.size(), width);
+        out.resize(width + 3 + rest.size() + (name.size() - head));
+        char* to = out.data();
+        auto copy = [&to](std::string_view text) {
+            for (const char c : text) *to++ = c == '\t' ? ' ' : c;
+        };
+        copy(name.substr(0, head));
+        for (size_t k = head; k < width; ++k) *to++ = ' ';
+        *to++ = '=';
+        *to++ = ' ';
+        *to++ = '$';
+        copy(rest);
+        copy(name.substr(head));
         state.asmFile.WriteLine(out);
     }
 }
