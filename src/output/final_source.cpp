@@ -1,6 +1,7 @@
 #include "output/final_source.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -126,6 +127,17 @@ struct InnerLabels {
     }
 };
 
+// The value of each upper-case hex digit, -1 for every other character.
+constexpr std::array<int8_t, 256> kUpperHexValue = [] {
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c) {
+        values[c] = c >= '0' && c <= '9'   ? static_cast<int8_t>(c - '0')
+                    : c >= 'A' && c <= 'F' ? static_cast<int8_t>(c - 'A' + 10)
+                                           : -1;
+    }
+    return values;
+}();
+
 // The length of the inner-label key that starts at the position ("E", the layer's digits, "_"
 // and four upper-case hex digits, read in one go), or 0 when none does.
 size_t KeyLengthAt(std::string_view text, size_t at, const InnerLabels& labels) {
@@ -135,13 +147,10 @@ size_t KeyLengthAt(std::string_view text, size_t at, const InnerLabels& labels) 
         layer = layer * 10 + static_cast<size_t>(text[p] - '0');
     }
     if (p + 1 + kLabelDigits > text.size() || text[p] != '_') return 0;
-    int64_t address = 0;
-    for (size_t i = p + 1; i <= p + kLabelDigits; ++i) {
-        const char c = text[i];
-        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-        if (digit < 0) return 0;
-        address = address * 16 + digit;
-    }
+    const auto digit = [&](size_t i) { return kUpperHexValue[static_cast<uint8_t>(text[i])]; };
+    const int d0 = digit(p + 1), d1 = digit(p + 2), d2 = digit(p + 3), d3 = digit(p + 4);
+    if ((d0 | d1 | d2 | d3) < 0) return 0;
+    const int64_t address = (d0 << 12) | (d1 << 8) | (d2 << 4) | d3;
     if (layer >= labels.keys.size() || !TestBit(labels.keys[layer], address)) return 0;
     return p + 1 + kLabelDigits - at;
 }
@@ -197,49 +206,42 @@ inline uint64_t BytesEqual(uint64_t word, uint64_t pattern) {
     return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
-// One line of the listing text from the position: where the next line starts, and what the line
-// may need: whether an inner-label key stands in it after its start (its references may need a
-// rewrite) and whether it holds a jump, a return or a call. Eight bytes are looked at a time.
-struct ScannedLine {
-    size_t next;
-    bool rewrite = false;
-    bool flow = false;
-};
-
-ScannedLine ScanLine(std::string_view text, size_t at, const InnerLabels& labels) {
+// Walks the listing text once, eight bytes at a time, and calls line(start, next, rewrite, flow)
+// for each line in turn: where it starts, where the next one starts, whether an inner-label key
+// stands in it after its start (its references may need a rewrite) and whether it holds a jump, a
+// return or a call. Only line ends, "E", "j" and "r" stop the walk.
+template <typename Line>
+void ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
     constexpr uint64_t kOnes = 0x0101010101010101ull;
-    ScannedLine scanned{text.size()};
-    auto note = [&](size_t p) {
-        if (text[p] == 'E') {
-            scanned.rewrite = scanned.rewrite || (p > at && KeyLengthAt(text, p, labels) != 0);
-        } else if (!scanned.flow && p + 2 < text.size()) {
-            scanned.flow = FlowWordAt(text, p);
+    const bool keys = !labels.keys.empty();
+    size_t start = 0;
+    bool rewrite = false, flow = false;
+    auto mark = [&](size_t p) {
+        const char c = text[p];
+        if (c == '\n') {
+            line(start, p + 1, rewrite, flow);
+            start = p + 1;
+            rewrite = flow = false;
+        } else if (c == 'E') {
+            rewrite = rewrite || (p > start && KeyLengthAt(text, p, labels) != 0);
+        } else if (!flow && p + 2 < text.size()) {
+            flow = FlowWordAt(text, p);
         }
     };
-    size_t i = at;
+    size_t i = 0;
     for (; i + 8 <= text.size(); i += 8) {
         uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
-        const uint64_t end = BytesEqual(word, kOnes * '\n');
-        uint64_t marks = BytesEqual(word, kOnes * 'j') | BytesEqual(word, kOnes * 'r');
-        if (!labels.keys.empty()) marks |= BytesEqual(word, kOnes * 'E');
-        if (end != 0) marks &= (end & (0 - end)) - 1;  // the bytes before the line end
-        for (; marks != 0; marks &= marks - 1) note(i + __builtin_ctzll(marks) / 8);
-        if (end != 0) {
-            scanned.next = i + __builtin_ctzll(end) / 8 + 1;
-            return scanned;
-        }
+        uint64_t marks = BytesEqual(word, kOnes * '\n') | BytesEqual(word, kOnes * 'j') |
+                         BytesEqual(word, kOnes * 'r');
+        if (keys) marks |= BytesEqual(word, kOnes * 'E');
+        for (; marks != 0; marks &= marks - 1) mark(i + __builtin_ctzll(marks) / 8);
     }
     for (; i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            scanned.next = i + 1;
-            return scanned;
-        }
-        if ((text[i] == 'E' && !labels.keys.empty()) || text[i] == 'j' || text[i] == 'r') {
-            note(i);
-        }
+        const char c = text[i];
+        if (c == '\n' || c == 'j' || c == 'r' || (c == 'E' && keys)) mark(i);
     }
-    return scanned;
+    if (start < text.size()) line(start, text.size(), rewrite, flow);
 }
 
 // The line as the result has it: with its references to labels inside instructions rewritten
@@ -276,35 +278,33 @@ void CopyListing(RunState& state, ListingLines& listing) {
     };
     if (state.listingKept) {
         const std::string_view text = state.listingText;
-        size_t at = 0, copied = 0;  // the text before copied is written out
+        size_t copied = 0;  // the text before copied is written out
         auto copyUpTo = [&](size_t end) {
             if (end > copied) state.asmFile.Write(text.substr(copied, end - copied));
             copied = end;
         };
-        while (at < text.size()) {
+        ScanLines(text, labels, [&](size_t at, size_t next, bool rewrite, bool flow) {
             if (listed != state.listedLines.end() && listed->line <= lines) {
                 copyUpTo(at);
                 commentsBefore(lines);
             }
-            const ScannedLine scanned = ScanLine(text, at, labels);
-            const size_t next = scanned.next;
-            std::string_view line = text.substr(at, next - at);
-            if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             ++lines;
-            bool flow = scanned.flow;
-            if (scanned.rewrite && RewriteInnerLabels(line, labels, changed, key)) {
-                copyUpTo(at);
-                state.asmFile.WriteLine(changed);
-                copied = next;
-                flow = EndsFlow(changed);
+            if (rewrite) {
+                std::string_view line = text.substr(at, next - at);
+                if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+                if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+                if (RewriteInnerLabels(line, labels, changed, key)) {
+                    copyUpTo(at);
+                    state.asmFile.WriteLine(changed);
+                    copied = next;
+                    flow = EndsFlow(changed);
+                }
             }
             if (flow) {
                 copyUpTo(next);
                 state.asmFile.WriteLine("");
             }
-            at = next;
-        }
+        });
         copyUpTo(text.size());
     } else {
         while (!listing.AtEnd()) {
