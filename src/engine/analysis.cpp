@@ -1,6 +1,7 @@
 #include "engine/analysis.h"
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "driver/console.h"
@@ -180,10 +181,20 @@ void RunWholePasses(RunState& state, Source& source, const Walk& walk, int64_t l
     }
 }
 
+// An accepted instruction in a traced pass: its step, and the operand address it names first.
+void NoteAccepted(PassTrace& trace, const RunState& state, int64_t address, const Decoded& d) {
+    trace.Step(address, true);
+    if (d.hasOperand && !TestBit(state.codeRefMap, d.operand)) {
+        trace.newCodeRefs.push_back(static_cast<uint16_t>(d.operand));
+    }
+}
+
 // Applies the byte rule to the region's bytes from its first one, as ApplyByteRule does, with the
 // position, the step's facts and the tables in local hands: the common case of a whole pass.
+// kTraced: the steps go to the trace (never null then).
+template <bool kTraced>
 void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& shapes,
-                       const ImageBytes& image, int64_t address) {
+                       const ImageBytes& image, int64_t address, PassTrace* trace) {
     AddressInfo* const info = state.addressInfo.data();
     const bool mnemonicsOff = state.mnemonicsOff == 1;
     const uint8_t* const bytes = image.data();
@@ -194,6 +205,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
         byte = bytes[at];
         const OpcodeShape& shape = shapes[byte];
         if (shape.kind == OpcodeShape::Undefined) {
+            if (kTraced) trace->Step(address, false);
             if (std::max<int64_t>(address, 0) >= pass.markedEnd) {
                 state.currentAddress = address;
                 MarkDataForward(state, pass);
@@ -214,6 +226,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
                 accepted = accepted && p[i].isCode == firstClass && p[i].isEntry != 1;
             }
             if (accepted) {
+                if (kTraced) NoteAccepted(*trace, state, address, d);
                 if (d.isFlow) {
                     state.currentAddress = address;
                     NoteTarget(state, d.target);
@@ -229,18 +242,26 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
             state.firstByteClass = InfoAt(state, address).isCode;
             accepted = IsAccepted(state, length);
             if (accepted) {
+                if (kTraced) NoteAccepted(*trace, state, address, d);
                 Accept(state, d);
                 address += length;
                 at += static_cast<size_t>(length);
                 continue;
             }
         }
+        if (kTraced) trace->Step(address, false);
         if (d.hasOperand) {
             if (!TestBit(state.codeRefMap, d.operand)) ClearBit(state.referencedMap, d.operand);
             ClearBit(state.referencedMap, address);
         }
         // The walk ends where the bytes after this instruction could not hold another one.
-        if (std::min(at + static_cast<size_t>(length), size) + length >= size) break;
+        if (std::min(at + static_cast<size_t>(length), size) + length >= size) {
+            if (kTraced) {
+                trace->ended = true;
+                trace->lastStep = address;
+            }
+            break;
+        }
         SetIsCode(state, address, 0);
         ++address;
         ++at;
@@ -252,7 +273,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
 // A whole pass over regions held in memory (images[i] holds the bytes of walk.regions[i]); the
 // same steps as a pass that reads the file.
 void RunPassInMemory(RunState& state, const OpcodeShapes& shapes, const Walk& walk,
-                     const std::vector<ImageBytes>& images) {
+                     const std::vector<ImageBytes>& images, PassTrace* trace) {
     state.phase = 1;
     state.dataColumn = 0;
     for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
@@ -262,7 +283,11 @@ void RunPassInMemory(RunState& state, const OpcodeShapes& shapes, const Walk& wa
         state.currentRegion = walk.regions[r];
         const int64_t first = state.image.regions[static_cast<size_t>(walk.regions[r])].address;
         state.currentAddress = first;
-        WalkBytesInMemory(state, pass, shapes, images[r], first);
+        if (trace) {
+            WalkBytesInMemory<true>(state, pass, shapes, images[r], first, trace);
+        } else {
+            WalkBytesInMemory<false>(state, pass, shapes, images[r], first, nullptr);
+        }
     }
     ConsoleWrite(state, ".");
 }
@@ -303,14 +328,21 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
         for (int index : walk.regions) {
             images.push_back(ReadImage(state, state.image.regions[static_cast<size_t>(index)]));
         }
+        // The last whole pass before the replayed ones is traced for them.
+        std::unique_ptr<PassTrace> trace;
         for (int64_t pass = 0; state.passAgain == 1 && pass < limit; ++pass) {
-            RunPassInMemory(state, shapes, walk, images);
+            if (replay && pass == limit - 1) {
+                trace = std::make_unique<PassTrace>();
+                StartPassTrace(state, *trace);
+            }
+            RunPassInMemory(state, shapes, walk, images, trace.get());
         }
         if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
-    } else {
-        FileSource source{state, &shapes};
-        RunWholePasses(state, source, walk, limit);
+        if (replay && state.passAgain == 1) RunReplayedPasses(state, shapes, top, trace.get());
+        return;
     }
+    FileSource source{state, &shapes};
+    RunWholePasses(state, source, walk, limit);
     if (replay && state.passAgain == 1) RunReplayedPasses(state, shapes, top);
 }
 

@@ -4,10 +4,6 @@
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
 
-bool IsLabelTarget(const RunState& state, int64_t address) {
-    return TestBit(state.codeRefMap, address) && TestBit(state.referencedMap, address);
-}
-
 std::string CodeLabel(const RunState& state, int64_t address) {
     if (const std::string* name = LineName(state, address)) return *name;
     return state.labelPrefix + FormatHex(address, 4);

@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <string>
 
-struct RunState;
+#include "driver/run_state.h"
 
 constexpr char kLabelPrefix[] = "E_";
 
 // True when the address was seen as an operand and named by accepted code or a block option.
 // Addresses outside $0000-$FFFF never carry a label.
-bool IsLabelTarget(const RunState& state, int64_t address);
+inline bool IsLabelTarget(const RunState& state, int64_t address) {
+    return TestBit(state.codeRefMap, address) && TestBit(state.referencedMap, address);
+}
 
 // The label of the address: the user's name for it, or the current layer's prefix ("E_" in the
 // first) and its 4 hex digits.

@@ -122,6 +122,13 @@ struct AddressBits {
             changed(a);
         }
     }
+    // Takes the bits of a set given as words, a bit per address.
+    void Assign(const std::vector<uint64_t>& from) {
+        for (int i = 0; i < kWords; ++i) {
+            words[i] = from[static_cast<size_t>(i)];
+            Resummarize(i);
+        }
+    }
     void CopyWord(const AddressBits& from, int i) {
         words[i] = from.words[i];
         Resummarize(i);
@@ -221,16 +228,16 @@ int32_t AddressOrNone(int64_t value) {
 
 class Replay {
   public:
-    Replay(RunState& state, const OpcodeShapes& shapes, const PastTop* top)
+    Replay(RunState& state, const OpcodeShapes& shapes, const PastTop* top, const PassTrace* trace)
         : state_(state),
           region_(CurrentRegion(state)),
           first_(region_.address),
           end_(std::min(EndAddress(region_), kAddressCount)),
           top_(top) {
-        for (int64_t a = 0; a < kAddressCount; ++a) {
-            if (state.addressInfo[a].isCode) code_.Set(a);
-            if (state.addressInfo[a].isEntry) entry_.Set(a);
-        }
+        PassTrace now;
+        StartPassTrace(state, now);
+        code_.Assign(now.codeBefore);
+        entry_.Assign(now.entryBefore);
         codeBefore_ = code_;
         codeTwoBefore_ = code_;
         entryAtStart_ = entry_;
@@ -239,6 +246,7 @@ class Replay {
         codeRefStep_.assign(kAddressCount, 0);
         DecodeImage(shapes);
         IndexWriters();
+        if (trace) TakeTrace(*trace);
     }
 
     void RunPasses() {
@@ -250,6 +258,26 @@ class Replay {
     }
 
   private:
+    // The whole pass just run becomes the last pass, as if it had been replayed: its steps, the
+    // code marks and entry points as it began, and the words in which they differ from now.
+    void TakeTrace(const PassTrace& trace) {
+        codeTwoBefore_.Assign(trace.codeBefore);
+        entryBefore_.Assign(trace.entryBefore);
+        steps_.Assign(trace.steps);
+        accepted_.Assign(trace.accepted);
+        for (int i = 0; i < kWords; ++i) {
+            if (codeBefore_.words[i] != codeTwoBefore_.words[i]) codeWords_.Mark(int64_t{i} << 6);
+            if (entryAtStart_.words[i] != entryBefore_.words[i]) {
+                entryWords_.Mark(int64_t{i} << 6);
+            }
+        }
+        codeWords_.NextPass();
+        entryWords_.NextPass();
+        codeRefsLastPass_ = trace.newCodeRefs;
+        lastStep_ = trace.ended ? trace.lastStep : PreviousSet(steps_, end_, first_);
+        haveTrace_ = true;
+    }
+
     const StepFacts& FactsAt(int64_t a) const { return facts_[static_cast<size_t>(a - first_)]; }
 
     // What each address decodes to: from the region's bytes in memory, or through the file and
@@ -583,7 +611,28 @@ bool CanReplayPasses(const RunState& state, const PastTop* top) {
     return EndAddress(region) <= kAddressCount || (top && top->quietAtTop);
 }
 
-void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes, const PastTop* top) {
-    auto replay = std::make_unique<Replay>(state, shapes, top);
+void StartPassTrace(const RunState& state, PassTrace& trace) {
+    trace.steps.assign(kWords, 0);
+    trace.accepted.assign(kWords, 0);
+    trace.codeBefore.assign(kWords, 0);
+    trace.entryBefore.assign(kWords, 0);
+    trace.newCodeRefs.clear();
+    trace.ended = false;
+    trace.lastStep = -1;
+    for (int i = 0; i < kWords; ++i) {
+        const AddressInfo* info = &state.addressInfo[static_cast<size_t>(i) << 6];
+        uint64_t code = 0, entry = 0;
+        for (int k = 0; k < 64; ++k) {
+            code |= uint64_t{info[k].isCode != 0} << k;
+            entry |= uint64_t{info[k].isEntry != 0} << k;
+        }
+        trace.codeBefore[static_cast<size_t>(i)] = code;
+        trace.entryBefore[static_cast<size_t>(i)] = entry;
+    }
+}
+
+void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes, const PastTop* top,
+                       const PassTrace* trace) {
+    auto replay = std::make_unique<Replay>(state, shapes, top, trace);
     replay->RunPasses();
 }

@@ -243,7 +243,9 @@ void HandleDataByte(RunState& state, const QuickWriter& quick) {
     const int64_t address = state.currentAddress;
     state.currentAddress += 1;
     QueueMarker(state);
-    if (startsLine) NoteListedLine(state, address, -1, state.currentRegion);
+    if (startsLine && !state.userComments.empty()) {
+        NoteListedLine(state, address, -1, state.currentRegion);
+    }
     state.asmFile.Write(piece);
     if (state.dataStyle == 'A' && state.dataColumn > kCharactersPerString - 1) {
         WriteAsmLine(state, "'");
@@ -277,7 +279,8 @@ void Queue(RunState& state, const std::string_view* line) {
         state.pendingEnd = state.lineEnd;
     } else {
         if (!state.pendingIsMarker) {
-            if (state.pendingEnd > state.pendingFirst) {  // the line holds bytes
+            // A line that holds bytes, noted when there are comments to place.
+            if (state.pendingEnd > state.pendingFirst && !state.userComments.empty()) {
                 NoteListedLine(state, state.pendingFirst, state.pendingEnd, state.pendingRegion);
             }
             if (state.itemCount > 0) {
