@@ -227,6 +227,27 @@ void TextReader::ReadLineInto(std::string& line) {
     }
 }
 
+void TextReader::ReadAllLines(std::string& text, std::vector<uint32_t>& ends) {
+    std::string line;
+    while (!AtEnd()) {
+        // As in ReadLineInto: most lines end inside the buffer and hold no CR and no $1A.
+        const char* begin = buffer_.data() + next_;
+        if (const void* lf = std::memchr(begin, '\n', buffer_.size() - next_)) {
+            size_t end = static_cast<const char*>(lf) - begin;
+            size_t length = end > 0 && begin[end - 1] == '\r' ? end - 1 : end;
+            if (!std::memchr(begin, '\r', length) && !std::memchr(begin, 0x1A, length)) {
+                text.append(begin, length);
+                ends.push_back(static_cast<uint32_t>(text.size()));
+                next_ += end + 1;
+                continue;
+            }
+        }
+        ReadLineInto(line);
+        text += line;
+        ends.push_back(static_cast<uint32_t>(text.size()));
+    }
+}
+
 std::string TextReader::ReadLine() {
     std::string line;
     ReadLineInto(line);

@@ -65,6 +65,9 @@ class TextReader {
     bool AtEnd();
     std::string ReadLine();
     void ReadLineInto(std::string& line);  // the same, reusing the line's storage
+    // Every line left, appended to text one after another without line ends, and where each ends
+    // in text appended to ends: what ReadLine gives line by line.
+    void ReadAllLines(std::string& text, std::vector<uint32_t>& ends);
 
   private:
     int PeekChar();  // next byte, or -1 at the end of the data

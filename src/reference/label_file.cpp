@@ -100,12 +100,7 @@ void LoadLabelNames(RunState& state) {
     state.labelLineEnds.clear();
     TextReader reader;
     reader.Open(kLabelFileName);
-    std::string line;
-    while (!reader.AtEnd()) {
-        reader.ReadLineInto(line);
-        state.labelText += line;
-        state.labelLineEnds.push_back(static_cast<uint32_t>(state.labelText.size()));
-    }
+    reader.ReadAllLines(state.labelText, state.labelLineEnds);
     reader.Close();
 
     // One names-file line per entry: the name before the first "$" (trailing blanks dropped), " $"
