@@ -234,10 +234,7 @@ class Replay {
           first_(region_.address),
           end_(std::min(EndAddress(region_), kAddressCount)),
           top_(top) {
-        PassTrace now;
-        StartPassTrace(state, now);
-        code_.Assign(now.codeBefore);
-        entry_.Assign(now.entryBefore);
+        TakeTable(state.addressInfo.data(), code_, entry_);
         codeBefore_ = code_;
         codeTwoBefore_ = code_;
         entryAtStart_ = entry_;
@@ -258,11 +255,26 @@ class Replay {
     }
 
   private:
+    // The code marks and entry points of an address table.
+    static void TakeTable(const AddressInfo* table, AddressBits& code, AddressBits& entry) {
+        for (int i = 0; i < kWords; ++i) {
+            const AddressInfo* info = table + (static_cast<size_t>(i) << 6);
+            uint64_t codeWord = 0, entryWord = 0;
+            for (int k = 0; k < 64; ++k) {
+                codeWord |= uint64_t{info[k].isCode != 0} << k;
+                entryWord |= uint64_t{info[k].isEntry != 0} << k;
+            }
+            code.words[i] = codeWord;
+            entry.words[i] = entryWord;
+            code.Resummarize(i);
+            entry.Resummarize(i);
+        }
+    }
+
     // The whole pass just run becomes the last pass, as if it had been replayed: its steps, the
     // code marks and entry points as it began, and the words in which they differ from now.
     void TakeTrace(const PassTrace& trace) {
-        codeTwoBefore_.Assign(trace.codeBefore);
-        entryBefore_.Assign(trace.entryBefore);
+        TakeTable(trace.before.data(), codeTwoBefore_, entryBefore_);
         steps_.Assign(trace.steps);
         accepted_.Assign(trace.accepted);
         for (int i = 0; i < kWords; ++i) {
@@ -614,21 +626,10 @@ bool CanReplayPasses(const RunState& state, const PastTop* top) {
 void StartPassTrace(const RunState& state, PassTrace& trace) {
     trace.steps.assign(kWords, 0);
     trace.accepted.assign(kWords, 0);
-    trace.codeBefore.assign(kWords, 0);
-    trace.entryBefore.assign(kWords, 0);
+    trace.before.assign(state.addressInfo.begin(), state.addressInfo.end());
     trace.newCodeRefs.clear();
     trace.ended = false;
     trace.lastStep = -1;
-    for (int i = 0; i < kWords; ++i) {
-        const AddressInfo* info = &state.addressInfo[static_cast<size_t>(i) << 6];
-        uint64_t code = 0, entry = 0;
-        for (int k = 0; k < 64; ++k) {
-            code |= uint64_t{info[k].isCode != 0} << k;
-            entry |= uint64_t{info[k].isEntry != 0} << k;
-        }
-        trace.codeBefore[static_cast<size_t>(i)] = code;
-        trace.entryBefore[static_cast<size_t>(i)] = entry;
-    }
 }
 
 void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes, const PastTop* top,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "driver/run_state.h"
 #include "engine/step_decoding.h"
 
 struct RunState;
@@ -15,10 +16,11 @@ struct PastTop;
 
 // What a whole pass over the region leaves for the replayed passes after it, so that the first
 // of them steps over what repeats as every later one does: the pass's steps and which of them
-// were accepted, the code marks and entry points as it began (a bit per address each), the
-// operand addresses it named for the first time, and whether it ended early, at lastStep.
+// were accepted (a bit per address each), the address table as it began, the operand addresses
+// it named for the first time, and whether it ended early, at lastStep.
 struct PassTrace {
-    std::vector<uint64_t> steps, accepted, codeBefore, entryBefore;
+    std::vector<uint64_t> steps, accepted;
+    std::vector<AddressInfo> before;
     std::vector<uint16_t> newCodeRefs;
     bool ended = false;
     int64_t lastStep = -1;
@@ -30,8 +32,8 @@ struct PassTrace {
     }
 };
 
-// Starts a trace of the pass about to run over the open image: takes the code marks and entry
-// points as they stand.
+// Starts a trace of the pass about to run over the open image: takes the address table as it
+// stands.
 void StartPassTrace(const RunState& state, PassTrace& trace);
 
 // True when the current region starts within $0000-$FFFF and either ends within it or, past it,
