@@ -167,10 +167,22 @@ int64_t PreviousSet(const AddressBits& bits, int64_t before, int64_t floor) {
     return -1;
 }
 
+// A list of at most N values below 65536, filled and emptied without allocating.
+template <size_t N>
+struct ValueList {
+    std::unique_ptr<uint16_t[]> values{new uint16_t[N]};
+    size_t size = 0;
+
+    void push_back(uint16_t value) { values[size++] = value; }
+    void clear() { size = 0; }
+    const uint16_t* begin() const { return values.get(); }
+    const uint16_t* end() const { return values.get() + size; }
+};
+
 // A set of word indexes of an AddressBits, in the same summary form, with a list for clearing.
 struct WordMarks {
     WordSummary bits;
-    std::vector<uint16_t> list;
+    ValueList<kWords> list;
 
     // Returns whether the word was not marked before.
     bool Mark(int64_t address) {
@@ -181,7 +193,8 @@ struct WordMarks {
         return true;
     }
     void Reset() {
-        bits = WordSummary{};
+        for (uint16_t i : list) bits.words[i >> 6] = 0;
+        bits.top = 0;
         list.clear();
     }
 };
@@ -285,7 +298,7 @@ class Replay {
         }
         codeWords_.NextPass();
         entryWords_.NextPass();
-        codeRefsLastPass_ = trace.newCodeRefs;
+        for (uint16_t bit : trace.newCodeRefs) codeRefsLastPass_.push_back(bit);
         lastStep_ = trace.ended ? trace.lastStep : PreviousSet(steps_, end_, first_);
         haveTrace_ = true;
     }
@@ -416,7 +429,7 @@ class Replay {
         for (uint16_t i : entryWords_.thisPass.list) entryAtStart_.CopyWord(entry_, i);
         codeWords_.NextPass();
         entryWords_.NextPass();
-        codeRefsLastPass_.swap(codeRefsThisPass_);
+        std::swap(codeRefsLastPass_, codeRefsThisPass_);
         codeRefsThisPass_.clear();
         haveTrace_ = true;
         ConsoleWrite(state_, ".");
@@ -602,12 +615,12 @@ class Replay {
     AddressBits steps_;     // the trace: where a step starts
     AddressBits accepted_;  // ... and whether it was accepted
     AddressBits touched_;
-    std::vector<uint16_t> touchedList_;
+    ValueList<kAddressCount> touchedList_;
 
     std::vector<uint32_t> codeRefPass_;  // the pass that set a codeRefMap bit (0: before them)
     std::vector<uint16_t> codeRefStep_;  // ... and the instruction that set it
-    std::vector<uint16_t> codeRefsThisPass_;
-    std::vector<uint16_t> codeRefsLastPass_;
+    ValueList<kAddressCount> codeRefsThisPass_;
+    ValueList<kAddressCount> codeRefsLastPass_;
 
     uint32_t pass_ = 0;
     bool haveTrace_ = false;
