@@ -72,7 +72,33 @@ struct QuickWriter {
     Piece prefix;  // the current layer's label prefix
     bool prefixFits = false;
     bool plainLabels = false;  // the prefix fits and no user names are about
+    // When the current layer has a single Code or Data region: the addresses that can carry a
+    // label in it (all but its last), [labelFrom, labelTo).
+    bool oneRegion = false;
+    int64_t labelFrom = 0, labelTo = 0;
 };
+
+// Takes the current layer's label prefix and regions.
+void SetLayerOfQuickWriter(const RunState& state, QuickWriter& quick) {
+    quick.prefixFits = quick.prefix.Set(state.labelPrefix);
+    quick.plainLabels = quick.prefixFits && state.userNames.empty();
+    int regions = 0;
+    for (const Region& r : state.image.regions) {
+        if (r.layer != state.currentLayer) continue;
+        if (r.kind != RegionKind::Code && r.kind != RegionKind::Data) continue;
+        ++regions;
+        quick.labelFrom = r.address;
+        quick.labelTo = EndAddress(r) - 1;
+    }
+    quick.oneRegion = regions == 1;
+}
+
+// LiesInLayer(image, currentLayer, address, 1): where a reference to the address is written as
+// its label.
+bool CanLabel(const RunState& state, const QuickWriter& quick, int64_t address) {
+    if (quick.oneRegion) return address >= quick.labelFrom && address < quick.labelTo;
+    return LiesInLayer(state.image, state.currentLayer, address, 1);
+}
 
 void SetUpQuickWriter(RunState& state, QuickWriter& quick) {
     const bool runAllows = state.mnemonicsOff != 1 && state.userNames.empty();
@@ -350,8 +376,8 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
         state.operandBytes = {low, high};
         value = OperandValue(t.placeholder, static_cast<uint8_t>(length), state.operandBytes,
                              length - 1, at);
-        operandLabel = t.placeholder != 'N' && IsLabelTarget(state, value) &&
-                       LiesInLayer(state.image, state.currentLayer, value, 1);
+        operandLabel =
+            t.placeholder != 'N' && IsLabelTarget(state, value) && CanLabel(state, quick, value);
         if (!operandLabel && !t.immediate && state.useLabelFile == 1 &&
             TestBit(state.namedAddresses, value)) {
             name = NameOfAddress(state, static_cast<uint16_t>(value));
@@ -367,7 +393,7 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
     bool inner = false;
     for (int k = 1; k < length; ++k) inner = inner || IsLabelTarget(state, at + k);
     if (inner) ReportInnerLabels(state, static_cast<uint8_t>(length));
-    CloseDataLine(state);
+    if (state.dataColumn > 0) CloseDataLine(state);
 
     char line[kLineRoom];
     char* p = line;
@@ -496,8 +522,7 @@ void WriteListing(RunState& state) {
         const Region& region = regions[i];
         state.currentRegion = static_cast<int>(i);
         if (region.layer != state.currentLayer) SwitchToLayer(state, region.layer);
-        quick->prefixFits = quick->prefix.Set(state.labelPrefix);
-        quick->plainLabels = quick->prefixFits && state.userNames.empty();
+        if (i == 0 || region.layer != regions[i - 1].layer) SetLayerOfQuickWriter(state, *quick);
         const bool startsSegment = i == 0 || region.segment != regions[i - 1].segment;
         if (startsSegment) {
             StartSegment(state, state.image.segments[static_cast<size_t>(region.segment)], i == 0);
