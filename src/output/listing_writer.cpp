@@ -294,7 +294,7 @@ namespace {
 
 // Holds the line (or, with none, the marker) back; writes the line held before unless the new
 // one repeats it.
-void Queue(RunState& state, const std::string_view* line) {
+[[gnu::always_inline]] inline void Queue(RunState& state, const std::string_view* line) {
     const bool equal =
         line ? !state.pendingIsMarker && *line == state.pendingLine.View() : state.pendingIsMarker;
     // Assemblers take a repeat count up to 65535: a longer run starts a new line.
@@ -358,6 +358,19 @@ std::string InsertRepeatPrefix(const RunState& state, const std::string& line,
 
 namespace {
 
+// CloseDataLine as the listing needs it, its line end copied in place.
+inline void EndDataLine(RunState& state) {
+    if (state.dataColumn <= 0) return;
+    if (state.dataStyle == 'A') {
+        const char end[3] = {'\'', '\r', '\n'};
+        state.asmFile.WriteBytes(end);
+    } else {
+        const char end[2] = {'\r', '\n'};
+        state.asmFile.WriteBytes(end);
+    }
+    state.dataColumn = 0;
+}
+
 // Returns false, having changed nothing, when the line takes the general way.
 bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& region) {
     const QuickTemplate& t = quick.templates[state.currentByte];
@@ -393,7 +406,7 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
     bool inner = false;
     for (int k = 1; k < length; ++k) inner = inner || IsLabelTarget(state, at + k);
     if (inner) ReportInnerLabels(state, static_cast<uint8_t>(length));
-    if (state.dataColumn > 0) CloseDataLine(state);
+    EndDataLine(state);
 
     char line[kLineRoom];
     char* p = line;
