@@ -438,12 +438,10 @@ class Replay {
     // The step at a (a step of the last pass that repeats itself) and the ones after it that are
     // sure to repeat themselves are stepped over; returns the step that must be decided next.
     int64_t NextStepToDecide(int64_t a) const {
-        const int64_t changedCode = Changed(a - 1, codeWords_, [&](int i) {
-            return (codeBefore_.words[i] ^ codeTwoBefore_.words[i]) |
-                   (code_.words[i] ^ codeBefore_.words[i]);
-        });
-        const int64_t newEntry = Changed(
-            a, entryWords_, [&](int i) { return entry_.words[i] & ~entryBefore_.words[i]; });
+        if (ReadsChange(a)) return a;  // the common answer at the moving front, worked out cheaply
+        const int64_t changedCode =
+            Changed(a - 1, codeWords_, [&](int i) { return CodeChange(i); });
+        const int64_t newEntry = Changed(a, entryWords_, [&](int i) { return NewEntries(i); });
         // An instruction reads its own bytes (at most three) and the byte before them. An
         // undefined opcode reads the entry points up to the next one, but needs no check: entry
         // points only grow, so it now marks no further than in the last pass, and what it marked
@@ -453,6 +451,28 @@ class Replay {
         if (limit <= a) return a;
         if (limit > lastStep_) return lastStep_;
         return NextSet(steps_, limit);
+    }
+
+    // The code marks of word i that differ between the last two passes' results or that this
+    // pass has rewritten, and its entry points that the last pass did not start with. Neither
+    // is ever set outside the words that this pass or the last one wrote.
+    uint64_t CodeChange(int i) const {
+        return (codeBefore_.words[i] ^ codeTwoBefore_.words[i]) |
+               (code_.words[i] ^ codeBefore_.words[i]);
+    }
+    uint64_t NewEntries(int i) const { return entry_.words[i] & ~entryBefore_.words[i]; }
+
+    // True when NextStepToDecide(a) is a itself: a changed code mark within the byte before a and
+    // the three bytes from a, a new entry point within those three, or a jump at a that is always
+    // decided.
+    bool ReadsChange(int64_t a) const {
+        const int64_t last = std::min<int64_t>(a + 2, kLastAddress);
+        for (int64_t c = std::max<int64_t>(a - 1, 0); c <= last; ++c) {
+            const int i = static_cast<int>(c >> 6);
+            const uint64_t bit = uint64_t{1} << (c & 63);
+            if ((CodeChange(i) & bit) != 0 || (c >= a && (NewEntries(i) & bit) != 0)) return true;
+        }
+        return alwaysDecide_.Test(a);
     }
 
     // Applies the byte rule at a; moves a on, or returns false when the pass ends at a.
