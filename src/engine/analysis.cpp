@@ -214,7 +214,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
             ++at;
             continue;
         }
-        const Decoded d = DecodeInImage(mnemonicsOff, shape, image, at, address);
+        const Decoded d = DecodeInImage(mnemonicsOff, shape, bytes, size, at, address);
         const int length = d.length;
         if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
         bool accepted;

@@ -330,7 +330,8 @@ class Replay {
                 d = DecodeStep(state_, &shapes);
                 position = state_.sourceFile.Position();
             } else {
-                d = DecodeInImage(state_.mnemonicsOff == 1, shape, bytes, at, a);
+                d = DecodeInImage(state_.mnemonicsOff == 1, shape, bytes.data(), bytes.size(), at,
+                                  a);
                 position = region_.fileOffset +
                            static_cast<int64_t>(std::min(at + d.length, bytes.size()));
             }

@@ -69,12 +69,11 @@ inline Decoded FactsOfOperandShape(bool mnemonicsOff, const OpcodeShape& shape, 
     return d;
 }
 
-// DecodeStep for the defined opcode image[at], at the address, from the bytes in memory; for
+// DecodeStep for the defined opcode image[at], at the address, from the size bytes in memory; for
 // opcodes of a plain shape (not ByText). The end of the image is the end of the bytes.
-inline Decoded DecodeInImage(bool mnemonicsOff, const OpcodeShape& shape, const ImageBytes& image,
-                             size_t at, int64_t address) {
+inline Decoded DecodeInImage(bool mnemonicsOff, const OpcodeShape& shape, const uint8_t* image,
+                             size_t size, size_t at, int64_t address) {
     if (shape.kind == OpcodeShape::Fixed) return shape.fixed;
-    const size_t size = image.size();
     const int length = shape.length;
     int64_t value;
     if (shape.placeholder == 'L') {
