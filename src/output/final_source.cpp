@@ -199,20 +199,25 @@ bool EndsFlow(std::string_view line) {
     return false;
 }
 
-// 0x80 in each byte of the word that equals the byte repeated in pattern, 0 elsewhere.
-inline uint64_t BytesEqual(uint64_t word, uint64_t pattern) {
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    const uint64_t x = word ^ pattern;
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
+// Sixteen bytes of text, compared with a character all at once.
+using Chunk = char __attribute__((vector_size(16)));
+
+// One bit for each byte of the chunk that is 0xFF (a match), the first byte in the lowest bit.
+inline uint32_t MatchBits(Chunk matches) {
+    uint64_t halves[2];
+    std::memcpy(halves, &matches, sizeof halves);
+    // The top bit of each byte, gathered into the top byte by one multiplication.
+    constexpr uint64_t kTops = 0x8080808080808080ull, kGather = 0x0002040810204081ull;
+    const auto gather = [](uint64_t half) { return ((half & kTops) * kGather) >> 56; };
+    return static_cast<uint32_t>(gather(halves[0]) | gather(halves[1]) << 8);
 }
 
-// Walks the listing text once, eight bytes at a time, and calls line(start, next, rewrite, flow)
+// Walks the listing text once, sixteen bytes at a time, and calls line(start, next, rewrite, flow)
 // for each line in turn: where it starts, where the next one starts, whether an inner-label key
 // stands in it after its start (its references may need a rewrite) and whether it holds a jump, a
 // return or a call. Only line ends, "E", "j" and "r" stop the walk.
 template <typename Line>
 void ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
     const bool keys = !labels.keys.empty();
     size_t start = 0;
     bool rewrite = false, flow = false;
@@ -229,13 +234,14 @@ void ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
         }
     };
     size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        uint64_t marks = BytesEqual(word, kOnes * '\n') | BytesEqual(word, kOnes * 'j') |
-                         BytesEqual(word, kOnes * 'r');
-        if (keys) marks |= BytesEqual(word, kOnes * 'E');
-        for (; marks != 0; marks &= marks - 1) mark(i + __builtin_ctzll(marks) / 8);
+    for (; i + sizeof(Chunk) <= text.size(); i += sizeof(Chunk)) {
+        Chunk chunk;
+        std::memcpy(&chunk, text.data() + i, sizeof chunk);
+        Chunk matches = (chunk == '\n') | (chunk == 'j') | (chunk == 'r');
+        if (keys) matches |= chunk == 'E';
+        for (uint32_t marks = MatchBits(matches); marks != 0; marks &= marks - 1) {
+            mark(i + static_cast<size_t>(__builtin_ctz(marks)));
+        }
     }
     for (; i < text.size(); ++i) {
         const char c = text[i];
