@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -144,7 +145,7 @@ struct RunState {
     // where the next begins.
     bool namesIndexLoaded = false;
     Bitmap nameKeys{};
-    std::vector<uint16_t> nameOfKey;
+    std::unique_ptr<uint16_t[]> nameOfKey;  // read only where nameKeys is set
     std::string nameText;
     std::vector<uint32_t> nameStarts;
 

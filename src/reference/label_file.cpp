@@ -34,7 +34,8 @@ int64_t LeadingHex(std::string_view text) {
 
 void StartIndex(RunState& state) {
     state.nameKeys.fill(0);
-    state.nameOfKey.assign(kAddressCount, 0);
+    // Allocated once and never cleared: an entry is read only where nameKeys is set.
+    if (!state.nameOfKey) state.nameOfKey.reset(new uint16_t[kAddressCount]);
     state.nameText.clear();
     state.nameStarts.assign(1, 0);
 }
