@@ -251,9 +251,9 @@ size_t QuickDataPiece(RunState& state, const QuickWriter& quick, bool labelled, 
     return static_cast<size_t>(p - piece);
 }
 
-void HandleDataByte(RunState& state, const QuickWriter& quick) {
-    const bool labelled = CarriesLabel(state, state.currentAddress);  // the listing's phase
-    if (ContinueDataLine(state, labelled)) return;
+// A data byte that does not go on the open line: it starts a line (or, in string style, ends
+// the open one).
+void StartDataPiece(RunState& state, const QuickWriter& quick, bool labelled) {
     char quickPiece[kPieceRoom + 32];
     std::string_view piece;
     bool startsLine = true;
@@ -280,6 +280,12 @@ void HandleDataByte(RunState& state, const QuickWriter& quick) {
         WriteAsmLine(state, "");
         state.dataColumn = 0;
     }
+}
+
+// A data byte; most of them go on the open line, in line with the caller's loop.
+inline void HandleDataByte(RunState& state, const QuickWriter& quick) {
+    const bool labelled = CarriesLabel(state, state.currentAddress);  // the listing's phase
+    if (!ContinueDataLine(state, labelled)) StartDataPiece(state, quick, labelled);
 }
 
 }  // namespace
