@@ -1,11 +1,12 @@
-// A line of text held between calls, with appends and copies that stay inline: the listing holds
-// one line back this way for every line it writes.
+// A line of text held between calls, with copies that stay inline: the listing holds one line
+// back this way for every line it writes, and composes the next one in another.
 #pragma once
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 class LineBuffer {
   public:
@@ -16,6 +17,18 @@ class LineBuffer {
         if (text.size() > capacity_) Grow(text.size());
         if (!text.empty()) std::memcpy(data_.get(), text.data(), text.size());
         size_ = text.size();
+    }
+    // Room for a line of up to size bytes, to be written in place and then given its size; what
+    // the buffer held is gone.
+    char* Room(size_t size) {
+        if (size > capacity_) Grow(size);
+        return data_.get();
+    }
+    void SetSize(size_t size) { size_ = size; }
+    void Swap(LineBuffer& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
     }
 
   private:

@@ -76,6 +76,7 @@ struct QuickWriter {
     // label in it (all but its last), [labelFrom, labelTo).
     bool oneRegion = false;
     int64_t labelFrom = 0, labelTo = 0;
+    mutable LineBuffer line;  // where the next instruction line is composed (scratch)
 };
 
 // Takes the current layer's label prefix and regions.
@@ -300,7 +301,10 @@ namespace {
 
 // Holds the line (or, with none, the marker) back; writes the line held before unless the new
 // one repeats it.
-[[gnu::always_inline]] inline void Queue(RunState& state, const std::string_view* line) {
+// composed: the line lies in that buffer, which takes the held-back line's place instead of
+// being copied.
+[[gnu::always_inline]] inline void Queue(RunState& state, const std::string_view* line,
+                                         LineBuffer* composed = nullptr) {
     const bool equal =
         line ? !state.pendingIsMarker && *line == state.pendingLine.View() : state.pendingIsMarker;
     // Assemblers take a repeat count up to 65535: a longer run starts a new line.
@@ -327,7 +331,11 @@ namespace {
     }
     if (line) {
         if (!merged) {
-            state.pendingLine.Assign(*line);
+            if (composed) {
+                state.pendingLine.Swap(*composed);
+            } else {
+                state.pendingLine.Assign(*line);
+            }
             state.pendingFirst = state.lineFirst;
             state.pendingEnd = state.lineEnd;
             state.pendingRegion = state.currentRegion;
@@ -341,6 +349,11 @@ namespace {
 
 void QueueText(RunState& state, std::string_view line) {
     Queue(state, &line);
+}
+
+void QueueComposed(RunState& state, LineBuffer& composed) {
+    const std::string_view line = composed.View();
+    Queue(state, &line, &composed);
 }
 
 }  // namespace
@@ -414,7 +427,7 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
     if (inner) ReportInnerLabels(state, static_cast<uint8_t>(length));
     EndDataLine(state);
 
-    char line[kLineRoom];
+    char* const line = quick.line.Room(kLineRoom);
     char* p = line;
     if (inner || IsLabelTarget(state, at)) {  // its own label, or the anchor of an inner one
         p = PutHex4(Put(p, quick.prefix), at);
@@ -442,7 +455,8 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
     }
     state.lineFirst = at;
     state.lineEnd = at + length;
-    QueueText(state, std::string_view(line, static_cast<size_t>(p - line)));
+    quick.line.SetSize(static_cast<size_t>(p - line));
+    QueueComposed(state, quick.line);
     state.currentAddress += length;
     return true;
 }
