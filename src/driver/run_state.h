@@ -40,7 +40,7 @@ struct BlockHint {
 
 // The tables of a layer, kept while another layer is worked on (layers.h).
 struct KeptLayer {
-    std::vector<AddressInfo> addressInfo;
+    std::vector<AddressInfo> addressInfo;  // of its Code and Data regions, one after another
     Bitmap referencedMap;
     Bitmap codeRefMap;
 };

@@ -15,10 +15,13 @@ struct Region;
 // block options again, which win over the facts.
 void PrepareLayer(RunState& state, int layer);
 
-// Keeps the tables of the layer just done, when the image has several layers.
+// Keeps the tables of the layer just done, when the image has several layers: the label bitmaps
+// whole, the address table for the addresses of the layer's Code and Data regions (the only ones
+// read once the layer is done).
 void KeepLayer(RunState& state, int layer);
 
-// Makes the kept tables of the layer the current ones, with its form of labels.
+// Makes the kept tables of the layer the current ones, with its form of labels. Outside the
+// layer's Code and Data regions the address table keeps what it held.
 void SwitchToLayer(RunState& state, int layer);
 
 // The operand of an address word: the label of the address it holds when that label is written
