@@ -195,19 +195,26 @@ bool TextReader::AtEnd() {
     return c < 0 || c == 0x1A;
 }
 
+bool TextReader::TakePlainLine(std::string_view& line) {
+    // Most lines end in LF or CR LF inside the buffer and hold no other CR and no $1A.
+    const char* begin = buffer_.data() + next_;
+    const void* lf = std::memchr(begin, '\n', buffer_.size() - next_);
+    if (!lf) return false;
+    const size_t end = static_cast<const char*>(lf) - begin;
+    const size_t length = end > 0 && begin[end - 1] == '\r' ? end - 1 : end;
+    if (std::memchr(begin, '\r', length) || std::memchr(begin, 0x1A, length)) return false;
+    line = std::string_view(begin, length);
+    next_ += end + 1;
+    return true;
+}
+
 void TextReader::ReadLineInto(std::string& line) {
     line.clear();
     if (AtEnd()) return;
-    // Most lines end in LF or CR LF inside the buffer and hold no other CR and no $1A.
-    const char* begin = buffer_.data() + next_;
-    if (const void* lf = std::memchr(begin, '\n', buffer_.size() - next_)) {
-        size_t end = static_cast<const char*>(lf) - begin;
-        size_t length = end > 0 && begin[end - 1] == '\r' ? end - 1 : end;
-        if (!std::memchr(begin, '\r', length) && !std::memchr(begin, 0x1A, length)) {
-            line.assign(begin, length);
-            next_ += end + 1;
-            return;
-        }
+    std::string_view plain;
+    if (TakePlainLine(plain)) {
+        line.assign(plain);
+        return;
     }
     bool textEnded = false;  // a $1A in mid-line: the rest of the line is skipped
     for (;;) {
@@ -229,21 +236,14 @@ void TextReader::ReadLineInto(std::string& line) {
 
 void TextReader::ReadAllLines(std::string& text, std::vector<uint32_t>& ends) {
     std::string line;
+    std::string_view plain;
     while (!AtEnd()) {
-        // As in ReadLineInto: most lines end inside the buffer and hold no CR and no $1A.
-        const char* begin = buffer_.data() + next_;
-        if (const void* lf = std::memchr(begin, '\n', buffer_.size() - next_)) {
-            size_t end = static_cast<const char*>(lf) - begin;
-            size_t length = end > 0 && begin[end - 1] == '\r' ? end - 1 : end;
-            if (!std::memchr(begin, '\r', length) && !std::memchr(begin, 0x1A, length)) {
-                text.append(begin, length);
-                ends.push_back(static_cast<uint32_t>(text.size()));
-                next_ += end + 1;
-                continue;
-            }
+        if (TakePlainLine(plain)) {
+            text += plain;
+        } else {
+            ReadLineInto(line);
+            text += line;
         }
-        ReadLineInto(line);
-        text += line;
         ends.push_back(static_cast<uint32_t>(text.size()));
     }
 }

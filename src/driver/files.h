@@ -70,6 +70,9 @@ class TextReader {
     void ReadAllLines(std::string& text, std::vector<uint32_t>& ends);
 
   private:
+    // The next line when it ends inside the buffer and needs no care (no lone CR, no $1A): its
+    // text, valid until the next read, and the read moved past it. False otherwise, unmoved.
+    bool TakePlainLine(std::string_view& line);
     int PeekChar();  // next byte, or -1 at the end of the data
     void Refill();
 
