@@ -1,6 +1,7 @@
 #include "engine/analysis.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string_view>
 
@@ -181,30 +182,82 @@ void RunWholePasses(RunState& state, Source& source, const Walk& walk, int64_t l
     }
 }
 
+// What the walk in memory needs of an opcode, in a few bytes: how its operand value is read,
+// and the facts its text gives.
+struct StepRule {
+    enum Form : uint8_t { Undefined, Fixed, Relative, Word, Byte } form = Undefined;
+    uint8_t length = 1;
+    bool blankBeforeOperand = false;
+    bool flowMnemonic = false;
+    bool forcedWhenSmall = false;
+    bool fixedHasOperand = false;  // Fixed: the facts of its text
+    bool fixedIsFlow = false;
+    int64_t fixedOperand = 0;
+    int64_t fixedTarget = 0;
+};
+
+using StepRules = std::array<StepRule, 256>;
+
+StepRules RulesOfShapes(const OpcodeShapes& shapes) {
+    StepRules rules;
+    for (size_t op = 0; op < shapes.size(); ++op) {
+        const OpcodeShape& shape = shapes[op];
+        StepRule& r = rules[op];
+        r.length = shape.length;
+        r.blankBeforeOperand = shape.blankBeforeOperand;
+        r.flowMnemonic = shape.flowMnemonic;
+        r.forcedWhenSmall = shape.forcedWhenSmall;
+        if (shape.kind == OpcodeShape::Fixed) {
+            r.form = StepRule::Fixed;
+            r.length = static_cast<uint8_t>(shape.fixed.length);
+            r.fixedHasOperand = shape.fixed.hasOperand;
+            r.fixedIsFlow = shape.fixed.isFlow;
+            r.fixedOperand = shape.fixed.operand;
+            r.fixedTarget = shape.fixed.target;
+        } else if (shape.kind == OpcodeShape::WithOperand) {
+            r.form = shape.placeholder == 'L' ? StepRule::Relative
+                     : shape.length == 3      ? StepRule::Word
+                                              : StepRule::Byte;
+        }
+    }
+    return rules;
+}
+
+// The region's bytes, followed by two zero bytes: an operand cut by the end of the region reads
+// them as the missing bytes read as zero.
+struct PaddedImage {
+    ImageBytes bytes;  // size + 2
+    size_t size = 0;
+};
+
 // An accepted instruction in a traced pass: its step, and the operand address it names first.
-void NoteAccepted(PassTrace& trace, const RunState& state, int64_t address, const Decoded& d) {
+void NoteAccepted(PassTrace& trace, const RunState& state, int64_t address, bool hasOperand,
+                  int64_t operand) {
     trace.Step(address, true);
-    if (d.hasOperand && !TestBit(state.codeRefMap, d.operand)) {
-        trace.newCodeRefs.push_back(static_cast<uint16_t>(d.operand));
+    if (hasOperand && !TestBit(state.codeRefMap, operand)) {
+        trace.newCodeRefs.push_back(static_cast<uint16_t>(operand));
     }
 }
 
 // Applies the byte rule to the region's bytes from its first one, as ApplyByteRule does, with the
 // position, the step's facts and the tables in local hands: the common case of a whole pass.
+// Where the instruction and the byte before it lie within the table, its facts are worked out
+// with few branches, so that data, where they go either way, costs little more than code.
 // kTraced: the steps go to the trace (never null then).
 template <bool kTraced>
-void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& shapes,
-                       const ImageBytes& image, int64_t address, PassTrace* trace) {
+void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
+                       const PaddedImage& image, int64_t address, PassTrace* trace) {
     AddressInfo* const info = state.addressInfo.data();
+    uint8_t* const referenced = state.referencedMap.data();
     const bool mnemonicsOff = state.mnemonicsOff == 1;
-    const uint8_t* const bytes = image.data();
-    const size_t size = image.size();
+    const uint8_t* const bytes = image.bytes.data();
+    const size_t size = image.size;
     size_t at = 0;
     uint8_t byte = state.currentByte;
     while (at < size) {
         byte = bytes[at];
-        const OpcodeShape& shape = shapes[byte];
-        if (shape.kind == OpcodeShape::Undefined) {
+        const StepRule& r = rules[byte];
+        if (r.form == StepRule::Undefined) {
             if (kTraced) trace->Step(address, false);
             if (std::max<int64_t>(address, 0) >= pass.markedEnd) {
                 state.currentAddress = address;
@@ -214,35 +267,64 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
             ++at;
             continue;
         }
-        const Decoded d = DecodeInImage(mnemonicsOff, shape, bytes, size, at, address);
-        const int length = d.length;
-        if (d.recorded) SetBit(state.referencedMap, d.recordedValue);
+        const int length = r.length;
+        const unsigned b1 = bytes[at + 1];
+        const unsigned b2 = bytes[at + 2];
+        const bool cut = at + static_cast<size_t>(length) > size;
+        bool hasOperand, isFlow, recorded;
+        int64_t operand, target, value;
+        if (r.form == StepRule::Fixed) {
+            hasOperand = r.fixedHasOperand;
+            operand = r.fixedOperand;
+            isFlow = r.fixedIsFlow;
+            target = r.fixedTarget;
+            recorded = false;
+            value = 0;
+        } else {
+            value = r.form == StepRule::Relative
+                        ? (address + static_cast<int8_t>(b1) + length) & 0xFFFF
+                        : static_cast<int64_t>(b1 | (r.form == StepRule::Word ? b2 << 8 : 0));
+            recorded = !cut && IsRecordedValue(value);
+            // Cut, or with mnemonics off, the text is a dta line: its number is the opcode.
+            const bool asData = cut || mnemonicsOff;
+            hasOperand = asData || r.blankBeforeOperand;
+            operand = asData ? byte : value;
+            isFlow = !asData && r.flowMnemonic && !(r.forcedWhenSmall && value < 0x100);
+            target = value;
+        }
+        // value lies within $0000-$FFFF here.
+        referenced[value >> 3] |= static_cast<uint8_t>(recorded ? bitMasks[value & 7] : 0);
         bool accepted;
-        if (address >= 1 && address + length <= kAddressCount) {  // all within the table
+        if (address >= 1 && address + 3 <= kAddressCount) {  // all within the table
             AddressInfo* const p = info + address;
             const uint8_t firstClass = p[0].isCode;
-            accepted = p[0].isEntry == 1 || p[-1].isCode != 0;
-            for (int i = 1; i < length; ++i) {
-                accepted = accepted && p[i].isCode == firstClass && p[i].isEntry != 1;
-            }
+            accepted = (p[0].isEntry == 1) | (p[-1].isCode != 0);
+            accepted &= length < 2 || ((p[1].isCode == firstClass) & (p[1].isEntry != 1));
+            accepted &= length < 3 || ((p[2].isCode == firstClass) & (p[2].isEntry != 1));
             if (accepted) {
-                if (kTraced) NoteAccepted(*trace, state, address, d);
-                if (d.isFlow) {
+                if (kTraced) NoteAccepted(*trace, state, address, hasOperand, operand);
+                if (isFlow) {
                     state.currentAddress = address;
-                    NoteTarget(state, d.target);
+                    NoteTarget(state, target);
                 }
                 for (int i = 0; i < length; ++i) p[i].isCode = 1;
-                if (d.hasOperand) SetBit(state.codeRefMap, d.operand);
+                if (hasOperand) SetBit(state.codeRefMap, operand);
                 address += length;
                 at += static_cast<size_t>(length);
                 continue;
             }
         } else {
+            Decoded d;
+            d.length = length;
+            d.hasOperand = hasOperand;
+            d.operand = operand;
+            d.isFlow = isFlow;
+            d.target = target;
             state.currentAddress = address;
             state.firstByteClass = InfoAt(state, address).isCode;
             accepted = IsAccepted(state, length);
             if (accepted) {
-                if (kTraced) NoteAccepted(*trace, state, address, d);
+                if (kTraced) NoteAccepted(*trace, state, address, hasOperand, operand);
                 Accept(state, d);
                 address += length;
                 at += static_cast<size_t>(length);
@@ -250,8 +332,8 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
             }
         }
         if (kTraced) trace->Step(address, false);
-        if (d.hasOperand) {
-            if (!TestBit(state.codeRefMap, d.operand)) ClearBit(state.referencedMap, d.operand);
+        if (hasOperand) {
+            if (!TestBit(state.codeRefMap, operand)) ClearBit(state.referencedMap, operand);
             ClearBit(state.referencedMap, address);
         }
         // The walk ends where the bytes after this instruction could not hold another one.
@@ -272,8 +354,8 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const OpcodeShapes& sha
 
 // A whole pass over regions held in memory (images[i] holds the bytes of walk.regions[i]); the
 // same steps as a pass that reads the file.
-void RunPassInMemory(RunState& state, const OpcodeShapes& shapes, const Walk& walk,
-                     const std::vector<ImageBytes>& images, PassTrace* trace) {
+void RunPassInMemory(RunState& state, const StepRules& rules, const Walk& walk,
+                     const std::vector<PaddedImage>& images, PassTrace* trace) {
     state.phase = 1;
     state.dataColumn = 0;
     for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
@@ -284,19 +366,21 @@ void RunPassInMemory(RunState& state, const OpcodeShapes& shapes, const Walk& wa
         const int64_t first = state.image.regions[static_cast<size_t>(walk.regions[r])].address;
         state.currentAddress = first;
         if (trace) {
-            WalkBytesInMemory<true>(state, pass, shapes, images[r], first, trace);
+            WalkBytesInMemory<true>(state, pass, rules, images[r], first, trace);
         } else {
-            WalkBytesInMemory<false>(state, pass, shapes, images[r], first, nullptr);
+            WalkBytesInMemory<false>(state, pass, rules, images[r], first, nullptr);
         }
     }
     ConsoleWrite(state, ".");
 }
 
 // The region's bytes.
-ImageBytes ReadImage(RunState& state, const Region& region) {
-    ImageBytes image(static_cast<size_t>(region.length));
+PaddedImage ReadImage(RunState& state, const Region& region) {
+    PaddedImage image;
+    image.size = static_cast<size_t>(region.length);
+    image.bytes.assign(image.size + 2, 0);
     state.sourceFile.Seek(region.fileOffset);
-    state.sourceFile.ReadBytes(image.data(), image.size());
+    state.sourceFile.ReadBytes(image.bytes.data(), image.size);
     return image;
 }
 
@@ -324,7 +408,8 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
     const bool replay = walk.regions.size() == 1 && CanReplayPasses(state, top);
     const int64_t limit = replay ? kWholePassesFirst : INT64_MAX;
     if (!HasTextShapes(shapes) && !top) {
-        std::vector<ImageBytes> images;
+        std::vector<PaddedImage> images;
+        const StepRules rules = RulesOfShapes(shapes);
         for (int index : walk.regions) {
             images.push_back(ReadImage(state, state.image.regions[static_cast<size_t>(index)]));
         }
@@ -335,7 +420,7 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
                 trace = std::make_unique<PassTrace>();
                 StartPassTrace(state, *trace);
             }
-            RunPassInMemory(state, shapes, walk, images, trace.get());
+            RunPassInMemory(state, rules, walk, images, trace.get());
         }
         if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
         if (replay && state.passAgain == 1) RunReplayedPasses(state, shapes, top, trace.get());
