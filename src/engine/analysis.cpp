@@ -183,15 +183,18 @@ void RunWholePasses(RunState& state, Source& source, const Walk& walk, int64_t l
 }
 
 // What the walk in memory needs of an opcode, in a few bytes: how its operand value is read,
-// and the facts its text gives.
+// and the facts its text gives. Every defined opcode is read the same way, so that the walk
+// decides with few branches.
 struct StepRule {
-    enum Form : uint8_t { Undefined, Fixed, Relative, Word, Byte } form = Undefined;
+    bool defined = false;
+    bool fixed = false;     // no operand: the facts are those of its text
+    bool relative = false;  // a branch: the value is the address after it plus a signed offset
     uint8_t length = 1;
-    bool blankBeforeOperand = false;
-    bool flowMnemonic = false;
+    uint16_t lowMask = 0;   // else the value is (second byte & lowMask) | (third byte << 8 &
+    uint16_t highMask = 0;  // highMask)
+    bool hasOperand = false;
+    bool flow = false;
     bool forcedWhenSmall = false;
-    bool fixedHasOperand = false;  // Fixed: the facts of its text
-    bool fixedIsFlow = false;
     int64_t fixedOperand = 0;
     int64_t fixedTarget = 0;
 };
@@ -203,21 +206,22 @@ StepRules RulesOfShapes(const OpcodeShapes& shapes) {
     for (size_t op = 0; op < shapes.size(); ++op) {
         const OpcodeShape& shape = shapes[op];
         StepRule& r = rules[op];
-        r.length = shape.length;
-        r.blankBeforeOperand = shape.blankBeforeOperand;
-        r.flowMnemonic = shape.flowMnemonic;
-        r.forcedWhenSmall = shape.forcedWhenSmall;
         if (shape.kind == OpcodeShape::Fixed) {
-            r.form = StepRule::Fixed;
+            r.defined = r.fixed = true;
             r.length = static_cast<uint8_t>(shape.fixed.length);
-            r.fixedHasOperand = shape.fixed.hasOperand;
-            r.fixedIsFlow = shape.fixed.isFlow;
+            r.hasOperand = shape.fixed.hasOperand;
+            r.flow = shape.fixed.isFlow;
             r.fixedOperand = shape.fixed.operand;
             r.fixedTarget = shape.fixed.target;
         } else if (shape.kind == OpcodeShape::WithOperand) {
-            r.form = shape.placeholder == 'L' ? StepRule::Relative
-                     : shape.length == 3      ? StepRule::Word
-                                              : StepRule::Byte;
+            r.defined = true;
+            r.length = shape.length;
+            r.relative = shape.placeholder == 'L';
+            r.lowMask = 0xFF;
+            r.highMask = shape.length == 3 ? 0xFF00 : 0;
+            r.hasOperand = shape.blankBeforeOperand;
+            r.flow = shape.flowMnemonic;
+            r.forcedWhenSmall = shape.forcedWhenSmall;
         }
     }
     return rules;
@@ -249,6 +253,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
                        const PaddedImage& image, int64_t address, PassTrace* trace) {
     AddressInfo* const info = state.addressInfo.data();
     uint8_t* const referenced = state.referencedMap.data();
+    uint8_t* const codeRefs = state.codeRefMap.data();
     const bool mnemonicsOff = state.mnemonicsOff == 1;
     const uint8_t* const bytes = image.bytes.data();
     const size_t size = image.size;
@@ -257,7 +262,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
     while (at < size) {
         byte = bytes[at];
         const StepRule& r = rules[byte];
-        if (r.form == StepRule::Undefined) {
+        if (!r.defined) {
             if (kTraced) trace->Step(address, false);
             if (std::max<int64_t>(address, 0) >= pass.markedEnd) {
                 state.currentAddress = address;
@@ -270,73 +275,83 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
         const int length = r.length;
         const unsigned b1 = bytes[at + 1];
         const unsigned b2 = bytes[at + 2];
+        const int64_t value =
+            r.relative ? (address + static_cast<int8_t>(b1) + length) & 0xFFFF
+                       : static_cast<int64_t>((b1 & r.lowMask) | ((b2 << 8) & r.highMask));
         const bool cut = at + static_cast<size_t>(length) > size;
-        bool hasOperand, isFlow, recorded;
-        int64_t operand, target, value;
-        if (r.form == StepRule::Fixed) {
-            hasOperand = r.fixedHasOperand;
-            operand = r.fixedOperand;
-            isFlow = r.fixedIsFlow;
-            target = r.fixedTarget;
-            recorded = false;
-            value = 0;
-        } else {
-            value = r.form == StepRule::Relative
-                        ? (address + static_cast<int8_t>(b1) + length) & 0xFFFF
-                        : static_cast<int64_t>(b1 | (r.form == StepRule::Word ? b2 << 8 : 0));
-            recorded = !cut && IsRecordedValue(value);
-            // Cut, or with mnemonics off, the text is a dta line: its number is the opcode.
-            const bool asData = cut || mnemonicsOff;
-            hasOperand = asData || r.blankBeforeOperand;
-            operand = asData ? byte : value;
-            isFlow = !asData && r.flowMnemonic && !(r.forcedWhenSmall && value < 0x100);
-            target = value;
-        }
-        // value lies within $0000-$FFFF here.
+        // Cut, or with mnemonics off, the text is a dta line: its number is the opcode.
+        const bool asData = (cut | mnemonicsOff) & !r.fixed;
+        const bool recorded = !r.fixed & !cut & IsRecordedValue(value);
+        const bool hasOperand = asData | r.hasOperand;
+        const int64_t operand = asData ? byte : r.fixed ? r.fixedOperand : value;
+        const bool isFlow = !asData & r.flow & !(r.forcedWhenSmall & (value < 0x100));
+        const int64_t target = r.fixed ? r.fixedTarget : value;
+        // value lies within $0000-$FFFF (0 for a fixed text).
         referenced[value >> 3] |= static_cast<uint8_t>(recorded ? bitMasks[value & 7] : 0);
-        bool accepted;
         if (address >= 1 && address + 3 <= kAddressCount) {  // all within the table
             AddressInfo* const p = info + address;
             const uint8_t firstClass = p[0].isCode;
-            accepted = (p[0].isEntry == 1) | (p[-1].isCode != 0);
-            accepted &= length < 2 || ((p[1].isCode == firstClass) & (p[1].isEntry != 1));
-            accepted &= length < 3 || ((p[2].isCode == firstClass) & (p[2].isEntry != 1));
-            if (accepted) {
-                if (kTraced) NoteAccepted(*trace, state, address, hasOperand, operand);
-                if (isFlow) {
-                    state.currentAddress = address;
-                    NoteTarget(state, target);
+            bool accepted = (p[0].isEntry == 1) | (p[-1].isCode != 0);
+            accepted &= (length < 2) | ((p[1].isCode == firstClass) & (p[1].isEntry != 1));
+            accepted &= (length < 3) | ((p[2].isCode == firstClass) & (p[2].isEntry != 1));
+            if (kTraced) {
+                if (accepted) {
+                    NoteAccepted(*trace, state, address, hasOperand, operand);
+                } else {
+                    trace->Step(address, false);
                 }
-                for (int i = 0; i < length; ++i) p[i].isCode = 1;
-                if (hasOperand) SetBit(state.codeRefMap, operand);
-                address += length;
-                at += static_cast<size_t>(length);
-                continue;
             }
-        } else {
-            Decoded d;
-            d.length = length;
-            d.hasOperand = hasOperand;
-            d.operand = operand;
-            d.isFlow = isFlow;
-            d.target = target;
-            state.currentAddress = address;
-            state.firstByteClass = InfoAt(state, address).isCode;
-            accepted = IsAccepted(state, length);
-            if (accepted) {
-                if (kTraced) NoteAccepted(*trace, state, address, hasOperand, operand);
-                Accept(state, d);
-                address += length;
-                at += static_cast<size_t>(length);
-                continue;
+            if (accepted & isFlow) {
+                state.currentAddress = address;
+                NoteTarget(state, target);
             }
+            // The operand's bit: named by an accepted instruction; else, with the instruction's
+            // own, no longer seen unless an accepted instruction named it.
+            const bool inSpace = InAddressSpace(operand);
+            const int64_t bit = inSpace ? operand : 0;
+            const uint8_t operandMask = inSpace ? bitMasks[bit & 7] : 0;
+            codeRefs[bit >> 3] |= static_cast<uint8_t>(accepted & hasOperand ? operandMask : 0);
+            const bool unnamed = (codeRefs[bit >> 3] & operandMask) == 0;
+            const bool clears = !accepted & hasOperand;
+            referenced[bit >> 3] &= static_cast<uint8_t>(~(clears & unnamed ? operandMask : 0));
+            referenced[address >> 3] &= static_cast<uint8_t>(~(clears ? bitMasks[address & 7] : 0));
+            // The walk ends where the bytes after this instruction could not hold another one.
+            if (!accepted && std::min(at + static_cast<size_t>(length), size) + length >= size) {
+                if (kTraced) {
+                    trace->ended = true;
+                    trace->lastStep = address;
+                }
+                break;
+            }
+            // An accepted instruction's bytes are code; a rejected one's first byte is data.
+            p[0].isCode = accepted;
+            p[1].isCode = accepted & (length >= 2) ? 1 : p[1].isCode;
+            p[2].isCode = accepted & (length >= 3) ? 1 : p[2].isCode;
+            const int step = accepted ? length : 1;
+            address += step;
+            at += static_cast<size_t>(step);
+            continue;
+        }
+        Decoded d;
+        d.length = length;
+        d.hasOperand = hasOperand;
+        d.operand = operand;
+        d.isFlow = isFlow;
+        d.target = target;
+        state.currentAddress = address;
+        state.firstByteClass = InfoAt(state, address).isCode;
+        if (IsAccepted(state, length)) {
+            if (kTraced) NoteAccepted(*trace, state, address, hasOperand, operand);
+            Accept(state, d);
+            address += length;
+            at += static_cast<size_t>(length);
+            continue;
         }
         if (kTraced) trace->Step(address, false);
         if (hasOperand) {
             if (!TestBit(state.codeRefMap, operand)) ClearBit(state.referencedMap, operand);
             ClearBit(state.referencedMap, address);
         }
-        // The walk ends where the bytes after this instruction could not hold another one.
         if (std::min(at + static_cast<size_t>(length), size) + length >= size) {
             if (kTraced) {
                 trace->ended = true;
