@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "driver/stops.h"
+#include "engine/char_scan.h"
 
 namespace {
 
@@ -197,14 +198,19 @@ bool TextReader::AtEnd() {
 
 bool TextReader::TakePlainLine(std::string_view& line) {
     // Most lines end in LF or CR LF inside the buffer and hold no other CR and no $1A.
-    const char* begin = buffer_.data() + next_;
-    const void* lf = std::memchr(begin, '\n', buffer_.size() - next_);
-    if (!lf) return false;
-    const size_t end = static_cast<const char*>(lf) - begin;
-    const size_t length = end > 0 && begin[end - 1] == '\r' ? end - 1 : end;
-    if (std::memchr(begin, '\r', length) || std::memchr(begin, 0x1A, length)) return false;
-    line = std::string_view(begin, length);
-    next_ += end + 1;
+    const char* const begin = buffer_.data() + next_;
+    const char* const end = buffer_.data() + buffer_.size();
+    const char* const stop = FirstLineBreakOrMark(begin, end);
+    size_t taken;
+    if (stop < end && *stop == '\n') {
+        taken = 1;
+    } else if (stop + 1 < end && stop[0] == '\r' && stop[1] == '\n') {
+        taken = 2;
+    } else {
+        return false;
+    }
+    line = std::string_view(begin, static_cast<size_t>(stop - begin));
+    next_ += line.size() + taken;
     return true;
 }
 
@@ -235,6 +241,13 @@ void TextReader::ReadLineInto(std::string& line) {
 }
 
 void TextReader::ReadAllLines(std::string& text, std::vector<uint32_t>& ends) {
+    // Room for the rest of the file at once: growing would copy the text again and again.
+    struct stat info;
+    if (file_ && fstat(fileno(file_), &info) == 0 && info.st_size > 0) {
+        const size_t size = static_cast<size_t>(info.st_size);
+        text.reserve(text.size() + size);
+        ends.reserve(ends.size() + size / 16);
+    }
     std::string line;
     std::string_view plain;
     while (!AtEnd()) {

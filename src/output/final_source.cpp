@@ -12,6 +12,7 @@
 #include "driver/files.h"
 #include "driver/run_files.h"
 #include "driver/run_state.h"
+#include "engine/char_scan.h"
 #include "engine/instruction_format.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
@@ -199,19 +200,6 @@ bool EndsFlow(std::string_view line) {
     return false;
 }
 
-// Sixteen bytes of text, compared with a character all at once.
-using Chunk = char __attribute__((vector_size(16)));
-
-// One bit for each byte of the chunk that is 0xFF (a match), the first byte in the lowest bit.
-inline uint32_t MatchBits(Chunk matches) {
-    uint64_t halves[2];
-    std::memcpy(halves, &matches, sizeof halves);
-    // The top bit of each byte, gathered into the top byte by one multiplication.
-    constexpr uint64_t kTops = 0x8080808080808080ull, kGather = 0x0002040810204081ull;
-    const auto gather = [](uint64_t half) { return ((half & kTops) * kGather) >> 56; };
-    return static_cast<uint32_t>(gather(halves[0]) | gather(halves[1]) << 8);
-}
-
 // Walks the listing text once, sixteen bytes at a time, and calls line(start, next, rewrite, flow)
 // for each line in turn: where it starts, where the next one starts, whether an inner-label key
 // stands in it after its start (its references may need a rewrite) and whether it holds a jump, a
@@ -234,10 +222,9 @@ void ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
         }
     };
     size_t i = 0;
-    for (; i + sizeof(Chunk) <= text.size(); i += sizeof(Chunk)) {
-        Chunk chunk;
-        std::memcpy(&chunk, text.data() + i, sizeof chunk);
-        Chunk matches = (chunk == '\n') | (chunk == 'j') | (chunk == 'r');
+    for (; i + sizeof(CharChunk) <= text.size(); i += sizeof(CharChunk)) {
+        const CharChunk chunk = LoadChunk(text.data() + i);
+        CharChunk matches = (chunk == '\n') | (chunk == 'j') | (chunk == 'r');
         if (keys) matches |= chunk == 'E';
         for (uint32_t marks = MatchBits(matches); marks != 0; marks &= marks - 1) {
             mark(i + static_cast<size_t>(__builtin_ctz(marks)));

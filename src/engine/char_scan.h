@@ -1,0 +1,37 @@
+// Looking for a few characters in text sixteen bytes at a time, through the compiler's vector
+// types (no platform intrinsics): a chunk of text is compared with a character all at once, and
+// the matches are gathered into a bit mask.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+using CharChunk = char __attribute__((vector_size(16)));
+
+inline CharChunk LoadChunk(const char* at) {
+    CharChunk chunk;
+    std::memcpy(&chunk, at, sizeof chunk);
+    return chunk;
+}
+
+// One bit for each byte of the chunk that is all ones (a match), the first byte in the lowest bit.
+inline uint32_t MatchBits(CharChunk matches) {
+    uint64_t halves[2];
+    std::memcpy(halves, &matches, sizeof halves);
+    // The top bit of each byte, gathered into the top byte by one multiplication.
+    constexpr uint64_t kTops = 0x8080808080808080ull, kGather = 0x0002040810204081ull;
+    const auto gather = [](uint64_t half) { return ((half & kTops) * kGather) >> 56; };
+    return static_cast<uint32_t>(gather(halves[0]) | gather(halves[1]) << 8);
+}
+
+// The first line feed, carriage return or $1A in [from, end), or end.
+inline const char* FirstLineBreakOrMark(const char* from, const char* end) {
+    for (; end - from >= static_cast<std::ptrdiff_t>(sizeof(CharChunk));
+         from += sizeof(CharChunk)) {
+        const CharChunk chunk = LoadChunk(from);
+        const uint32_t marks = MatchBits((chunk == '\n') | (chunk == '\r') | (chunk == '\x1A'));
+        if (marks != 0) return from + __builtin_ctz(marks);
+    }
+    while (from < end && *from != '\n' && *from != '\r' && *from != '\x1A') ++from;
+    return from;
+}
