@@ -50,8 +50,9 @@ int HexDigitOfEitherCase(char c) {
 void IndexLine(RunState& state, std::string_view line) {
     Bitmap& keys = state.nameKeys;
     bool named = false;  // the line's name is in names
-    for (size_t at = line.find('$'); at != std::string::npos; at = line.find('$', at + 1)) {
-        if (at + kKeyDigits >= line.size()) break;
+    // Lines are short: a plain walk costs less than a search call per "$".
+    for (size_t at = 0; at + kKeyDigits < line.size(); ++at) {
+        if (line[at] != '$') continue;
         int key = 0;
         for (size_t i = 1; i <= kKeyDigits && key >= 0; ++i) {
             const int digit = HexDigitOfEitherCase(line[at + i]);
@@ -60,11 +61,14 @@ void IndexLine(RunState& state, std::string_view line) {
         if (key < 0 || TestBit(keys, key)) continue;
         SetBit(keys, key);
         if (!named) {
+            size_t length = 0;
+            while (length < line.size() && line[length] != ' ') ++length;
             const size_t from = state.nameText.size();
-            state.nameText.append(line.substr(0, line.find(' ')));
-            for (size_t i = from; i < state.nameText.size(); ++i) {
-                char& c = state.nameText[i];
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            state.nameText.resize(from + length);
+            char* to = state.nameText.data() + from;
+            for (size_t i = 0; i < length; ++i) {
+                const char c = line[i];
+                to[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
             }
             state.nameStarts.push_back(static_cast<uint32_t>(state.nameText.size()));
             named = true;
