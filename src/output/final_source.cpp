@@ -200,19 +200,23 @@ bool EndsFlow(std::string_view line) {
     return false;
 }
 
-// Walks the listing text once, sixteen bytes at a time, and calls line(start, next, rewrite, flow)
-// for each line in turn: where it starts, where the next one starts, whether an inner-label key
-// stands in it after its start (its references may need a rewrite) and whether it holds a jump, a
-// return or a call. Only line ends, "E", "j" and "r" stop the walk.
-template <typename Line>
-void ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
+// Walks the listing text once, sixteen bytes at a time, and calls
+// line(start, next, rewrite, flow, index) for its lines in turn: where the line starts, where the
+// next one starts, whether an inner-label key stands in it after its start (its references may
+// need a rewrite), whether it holds a jump, a return or a call, and how many lines come before
+// it. Only line ends, "E", "j" and "r" stop the walk. With kEveryLine false only the lines that
+// need a rewrite or hold a jump are passed on, and sixteen bytes that end only plain lines are
+// counted in one go. Returns the number of lines.
+template <bool kEveryLine, typename Line>
+size_t ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
     const bool keys = !labels.keys.empty();
-    size_t start = 0;
+    size_t start = 0, count = 0;
     bool rewrite = false, flow = false;
     auto mark = [&](size_t p) {
         const char c = text[p];
         if (c == '\n') {
-            line(start, p + 1, rewrite, flow);
+            if (kEveryLine || rewrite || flow) line(start, p + 1, rewrite, flow, count);
+            ++count;
             start = p + 1;
             rewrite = flow = false;
         } else if (c == 'E') {
@@ -224,17 +228,30 @@ void ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
     size_t i = 0;
     for (; i + sizeof(CharChunk) <= text.size(); i += sizeof(CharChunk)) {
         const CharChunk chunk = LoadChunk(text.data() + i);
-        CharChunk matches = (chunk == '\n') | (chunk == 'j') | (chunk == 'r');
-        if (keys) matches |= chunk == 'E';
-        for (uint32_t marks = MatchBits(matches); marks != 0; marks &= marks - 1) {
-            mark(i + static_cast<size_t>(__builtin_ctz(marks)));
+        const uint32_t ends = MatchBits(chunk == '\n');
+        CharChunk others = (chunk == 'j') | (chunk == 'r');
+        if (keys) others |= chunk == 'E';
+        const uint32_t marks = MatchBits(others);
+        if (!kEveryLine && marks == 0 && !rewrite && !flow) {
+            if (ends != 0) {
+                count += static_cast<size_t>(__builtin_popcount(ends));
+                start = i + static_cast<size_t>(32 - __builtin_clz(ends));  // after the last end
+            }
+            continue;
+        }
+        for (uint32_t m = ends | marks; m != 0; m &= m - 1) {
+            mark(i + static_cast<size_t>(__builtin_ctz(m)));
         }
     }
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\n' || c == 'j' || c == 'r' || (c == 'E' && keys)) mark(i);
     }
-    if (start < text.size()) line(start, text.size(), rewrite, flow);
+    if (start < text.size()) {
+        if (kEveryLine || rewrite || flow) line(start, text.size(), rewrite, flow, count);
+        ++count;
+    }
+    return count;
 }
 
 // The line as the result has it: with its references to labels inside instructions rewritten
@@ -276,12 +293,11 @@ void CopyListing(RunState& state, ListingLines& listing) {
             if (end > copied) state.asmFile.Write(text.substr(copied, end - copied));
             copied = end;
         };
-        ScanLines(text, labels, [&](size_t at, size_t next, bool rewrite, bool flow) {
-            if (listed != state.listedLines.end() && listed->line <= lines) {
+        const auto handle = [&](size_t at, size_t next, bool rewrite, bool flow, size_t index) {
+            if (listed != state.listedLines.end() && listed->line <= index) {
                 copyUpTo(at);
-                commentsBefore(lines);
+                commentsBefore(index);
             }
-            ++lines;
             if (rewrite) {
                 std::string_view line = text.substr(at, next - at);
                 if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
@@ -297,7 +313,10 @@ void CopyListing(RunState& state, ListingLines& listing) {
                 copyUpTo(next);
                 state.asmFile.WriteLine("");
             }
-        });
+        };
+        // Comments go before given lines: then every line is looked at.
+        lines = state.listedLines.empty() ? ScanLines<false>(text, labels, handle)
+                                          : ScanLines<true>(text, labels, handle);
         copyUpTo(text.size());
     } else {
         while (!listing.AtEnd()) {
