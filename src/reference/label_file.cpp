@@ -46,12 +46,12 @@ int HexDigitOfEitherCase(char c) {
 
 // Every key ("$" and four hex digits) that the line holds when read in upper case, by its value;
 // the first line to hold a key owns it. The line's name (its text before the first blank) is kept
-// in upper case.
-void IndexLine(RunState& state, std::string_view line) {
+// in upper case. The keys are looked for from the index on (no "$" stands before it).
+void IndexLine(RunState& state, std::string_view line, size_t from = 0) {
     Bitmap& keys = state.nameKeys;
     bool named = false;  // the line's name is in names
     // Lines are short: a plain walk costs less than a search call per "$".
-    for (size_t at = 0; at + kKeyDigits < line.size(); ++at) {
+    for (size_t at = from; at + kKeyDigits < line.size(); ++at) {
         if (line[at] != '$') continue;
         int key = 0;
         for (size_t i = 1; i <= kKeyDigits && key >= 0; ++i) {
@@ -63,12 +63,12 @@ void IndexLine(RunState& state, std::string_view line) {
         if (!named) {
             size_t length = 0;
             while (length < line.size() && line[length] != ' ') ++length;
-            const size_t from = state.nameText.size();
-            state.nameText.resize(from + length);
-            char* to = state.nameText.data() + from;
+            const size_t start = state.nameText.size();
+            state.nameText.append(line.data(), length);
+            char* const name = state.nameText.data() + start;
             for (size_t i = 0; i < length; ++i) {
-                const char c = line[i];
-                to[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+                if (name[i] >= 'a' && name[i] <= 'z')
+                    name[i] = static_cast<char>(name[i] - 'a' + 'A');
             }
             state.nameStarts.push_back(static_cast<uint32_t>(state.nameText.size()));
             named = true;
@@ -115,6 +115,9 @@ void LoadLabelNames(RunState& state) {
     TextWriter names;
     names.Create(kNamesFileName);
     StartIndex(state);
+    // The names are parts of the label file's text, and at most one per line.
+    state.nameText.reserve(state.labelText.size());
+    state.nameStarts.reserve(LabelLineCount(state) + 1);
     std::string namesLine;
     for (size_t i = 0; i < LabelLineCount(state); ++i) {
         const std::string_view line = LabelLine(state, i);
@@ -124,7 +127,7 @@ void LoadLabelNames(RunState& state) {
         const size_t rest = NamesLineOf(entry, dollar, namesLine);
         names.WriteLine(namesLine);
         SetBit(state.namedAddresses, LeadingHex(std::string_view(namesLine).substr(rest)));
-        IndexLine(state, namesLine);
+        IndexLine(state, namesLine, rest - 1);  // the name holds no "$"
     }
     names.Close();
     state.namesIndexLoaded = true;
