@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -85,6 +86,38 @@ int64_t NextSetBit(int64_t from, const WordSummary& summary, WordAt wordAt) {
     return -1;
 }
 
+// The lowest bit of the three bytes 0, 3 and 6 of the value, as its bits 0, 1 and 2: one
+// multiplication moves them next to each other at the top.
+inline uint64_t EveryThirdByte(uint64_t value) {
+    constexpr uint64_t kBytes = 0x0001000001000001ull;
+    constexpr uint64_t kGather = (uint64_t{1} << 61) | (uint64_t{1} << 38) | (uint64_t{1} << 15);
+    return ((value & kBytes) * kGather) >> 61;
+}
+
+// The code marks and entry points of the address table (each 0 or 1), a bit per address, 64 to a
+// word: eight cells (24 bytes) at a time.
+void PackTable(const AddressInfo* table, uint64_t* code, uint64_t* entry) {
+    static_assert(sizeof(AddressInfo) == 3, "three bytes a cell: code mark, entry point, kind");
+    const char* bytes = reinterpret_cast<const char*>(table);
+    for (int i = 0; i < kWords; ++i) {
+        uint64_t codeWord = 0, entryWord = 0;
+        for (int k = 0; k < 64; k += 8, bytes += 24) {
+            uint64_t w[3];
+            std::memcpy(w, bytes, sizeof w);
+            // Cells 0-2 lie in w[0], 3-5 in w[1] from its second byte, 6-7 in w[2] from its third;
+            // each cell's entry point follows its code mark.
+            const uint64_t c = EveryThirdByte(w[0]) | EveryThirdByte(w[1] >> 8) << 3 |
+                               EveryThirdByte(w[2] >> 16) << 6;
+            const uint64_t e = EveryThirdByte(w[0] >> 8) | EveryThirdByte(w[1] >> 16) << 3 |
+                               EveryThirdByte(w[2]) << 5;
+            codeWord |= c << k;
+            entryWord |= e << k;
+        }
+        code[i] = codeWord;
+        entry[i] = entryWord;
+    }
+}
+
 // One bit per address, lowest address in the lowest bit of a word, with one summary bit per word
 // that is not zero, for finding the next or last set bit without looking at every word.
 struct AddressBits {
@@ -123,9 +156,9 @@ struct AddressBits {
         }
     }
     // Takes the bits of a set given as words, a bit per address.
-    void Assign(const std::vector<uint64_t>& from) {
+    void Assign(const uint64_t* from) {
         for (int i = 0; i < kWords; ++i) {
-            words[i] = from[static_cast<size_t>(i)];
+            words[i] = from[i];
             Resummarize(i);
         }
     }
@@ -270,15 +303,8 @@ class Replay {
   private:
     // The code marks and entry points of an address table.
     static void TakeTable(const AddressInfo* table, AddressBits& code, AddressBits& entry) {
+        PackTable(table, code.words.data(), entry.words.data());
         for (int i = 0; i < kWords; ++i) {
-            const AddressInfo* info = table + (static_cast<size_t>(i) << 6);
-            uint64_t codeWord = 0, entryWord = 0;
-            for (int k = 0; k < 64; ++k) {
-                codeWord |= uint64_t{info[k].isCode != 0} << k;
-                entryWord |= uint64_t{info[k].isEntry != 0} << k;
-            }
-            code.words[i] = codeWord;
-            entry.words[i] = entryWord;
             code.Resummarize(i);
             entry.Resummarize(i);
         }
@@ -287,9 +313,10 @@ class Replay {
     // The whole pass just run becomes the last pass, as if it had been replayed: its steps, the
     // code marks and entry points as it began, and the words in which they differ from now.
     void TakeTrace(const PassTrace& trace) {
-        TakeTable(trace.before.data(), codeTwoBefore_, entryBefore_);
-        steps_.Assign(trace.steps);
-        accepted_.Assign(trace.accepted);
+        codeTwoBefore_.Assign(trace.codeBefore.data());
+        entryBefore_.Assign(trace.entryBefore.data());
+        steps_.Assign(trace.steps.data());
+        accepted_.Assign(trace.accepted.data());
         for (int i = 0; i < kWords; ++i) {
             if (codeBefore_.words[i] != codeTwoBefore_.words[i]) codeWords_.Mark(int64_t{i} << 6);
             if (entryAtStart_.words[i] != entryBefore_.words[i]) {
@@ -660,7 +687,9 @@ bool CanReplayPasses(const RunState& state, const PastTop* top) {
 void StartPassTrace(const RunState& state, PassTrace& trace) {
     trace.steps.assign(kWords, 0);
     trace.accepted.assign(kWords, 0);
-    trace.before.assign(state.addressInfo.begin(), state.addressInfo.end());
+    trace.codeBefore.resize(kWords);
+    trace.entryBefore.resize(kWords);
+    PackTable(state.addressInfo.data(), trace.codeBefore.data(), trace.entryBefore.data());
     trace.newCodeRefs.clear();
     trace.ended = false;
     trace.lastStep = -1;

@@ -16,11 +16,12 @@ struct PastTop;
 
 // What a whole pass over the region leaves for the replayed passes after it, so that the first
 // of them steps over what repeats as every later one does: the pass's steps and which of them
-// were accepted (a bit per address each), the address table as it began, the operand addresses
-// it named for the first time, and whether it ended early, at lastStep.
+// were accepted, the code marks and entry points of the address table as it began (a bit per
+// address each), the operand addresses it named for the first time, and whether it ended early,
+// at lastStep.
 struct PassTrace {
     std::vector<uint64_t> steps, accepted;
-    std::vector<AddressInfo> before;
+    std::vector<uint64_t> codeBefore, entryBefore;
     std::vector<uint16_t> newCodeRefs;
     bool ended = false;
     int64_t lastStep = -1;
