@@ -140,13 +140,18 @@ constexpr std::array<int8_t, 256> kUpperHexValue = [] {
 }();
 
 // The length of the inner-label key that starts at the position ("E", the layer's digits, "_"
-// and four upper-case hex digits, read in one go), or 0 when none does.
+// and four upper-case hex digits, read in one go), or 0 when none does. Only the text of a key
+// counts: a layer's number is written without leading zeros (the first layer without digits),
+// so "E0_1000" or "E01_1000" is a name of the label file, not a key.
 size_t KeyLengthAt(std::string_view text, size_t at, const InnerLabels& labels) {
+    constexpr size_t kMostLayerDigits = 9;
     size_t layer = 0;
     size_t p = at + 1;
     for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
         layer = layer * 10 + static_cast<size_t>(text[p] - '0');
     }
+    const size_t digits = p - (at + 1);
+    if (digits > kMostLayerDigits || (digits > 0 && text[at + 1] == '0')) return 0;
     if (p + 1 + kLabelDigits > text.size() || text[p] != '_') return 0;
     const auto digit = [&](size_t i) { return kUpperHexValue[static_cast<uint8_t>(text[i])]; };
     const int d0 = digit(p + 1), d1 = digit(p + 2), d2 = digit(p + 3), d3 = digit(p + 4);
