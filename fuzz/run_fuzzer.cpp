@@ -1,7 +1,8 @@
 // Fuzz target: a whole run on an arbitrary image with arbitrary options, the shipped mnemonic
 // file and a small label file. The input starts with the options: a count byte, then five bytes
 // for each option (which option and how its number is written, and the number); the rest of
-// the input is the image.
+// the input is the image. Two names of the label file look like generated labels with a layer
+// number written with a leading zero: text that the final phase must leave alone.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -39,7 +40,9 @@ std::string OptionText(uint8_t selector, uint32_t number) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     EnterFuzzFolder();
-    PutFile("memory.qvt", "portb $d301 ; port B\nzp $0080\nvec $0600\nvec+1 $0601\n");
+    PutFile("memory.qvt",
+            "portb $d301 ; port B\nzp $0080\nvec $0600\nvec+1 $0601\nE0_0601 $0700\n"
+            "E01_0601 $0701\n");
     std::vector<std::string> arguments = {"image.bin"};
     size_t at = 0;
     int count = size > 0 ? data[at++] % 6 : 0;
