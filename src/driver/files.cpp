@@ -241,24 +241,63 @@ void TextReader::ReadLineInto(std::string& line) {
 }
 
 void TextReader::ReadAllLines(std::string& text, std::vector<uint32_t>& ends) {
-    // Room for the rest of the file at once: growing would copy the text again and again.
-    struct stat info;
-    if (file_ && fstat(fileno(file_), &info) == 0 && info.st_size > 0) {
-        const size_t size = static_cast<size_t>(info.st_size);
-        text.reserve(text.size() + size);
-        ends.reserve(ends.size() + size / 16);
-    }
-    std::string line;
-    std::string_view plain;
-    while (!AtEnd()) {
-        if (TakePlainLine(plain)) {
-            text += plain;
-        } else {
-            ReadLineInto(line);
-            text += line;
+    // The rest of the file goes into text as it stands, read at once; then its lines are moved
+    // together in place, without their line ends. One copy of the file, in one piece of memory.
+    const size_t base = text.size();
+    text.append(buffer_, next_, std::string::npos);
+    buffer_.clear();
+    next_ = 0;
+    if (file_ && !exhausted_) {
+        struct stat info;
+        const size_t expected = fstat(fileno(file_), &info) == 0 && info.st_size > 0
+                                    ? static_cast<size_t>(info.st_size)
+                                    : 0;
+        size_t filled = text.size();
+        text.resize(filled + expected + 1);  // a byte more: the read that meets the end is short
+        for (;;) {
+            if (filled == text.size()) text.resize(filled + kReadChunk);
+            const size_t wanted = text.size() - filled;
+            const size_t got = std::fread(text.data() + filled, 1, wanted, file_);
+            filled += got;
+            if (got == wanted) continue;
+            if (std::ferror(file_)) FailIo(errno, name_);
+            break;
         }
-        ends.push_back(static_cast<uint32_t>(text.size()));
+        text.resize(filled);
     }
+    exhausted_ = true;
+    ends.reserve(ends.size() + (text.size() - base) / 16);
+
+    // Each line as ReadLineInto gives it: it ends at LF or CR LF, a lone CR is dropped, and a
+    // $1A ends the text of its line; a $1A at the start of a line ends the file.
+    char* const data = text.data();
+    const size_t end = text.size();
+    size_t from = base, to = base;
+    while (from < end && data[from] != '') {
+        bool textEnded = false;
+        for (;;) {
+            const char* const stop = FirstLineBreakOrMark(data + from, data + end);
+            const size_t length = static_cast<size_t>(stop - (data + from));
+            if (!textEnded) {
+                if (to != from) std::memmove(data + to, data + from, length);
+                to += length;
+            }
+            from += length;
+            if (from >= end) break;
+            const char c = data[from++];
+            if (c == '\n') break;
+            if (c == '\r') {
+                if (from < end && data[from] == '\n') {
+                    ++from;
+                    break;
+                }
+                continue;  // a lone CR is dropped
+            }
+            textEnded = true;  // a $1A: the rest of the line is skipped
+        }
+        ends.push_back(static_cast<uint32_t>(to));
+    }
+    text.resize(to);
 }
 
 std::string TextReader::ReadLine() {
