@@ -56,6 +56,39 @@ TEST(TextReader, HasNoLineLengthLimitAndGivesEmptyLinesPastTheEnd) {
     reader.Close();
 }
 
+// Reading every line at once gives, line for line, what reading them one by one gives: on texts
+// built from the characters that need care (CR, LF, $1A), also past the size of one read.
+TEST(TextReader, ReadingAllLinesGivesWhatReadingLineByLineGives) {
+    TempDir dir;
+    const std::string pieces[] = {"ab", "\n", "\r\n", "\r", "\x1A", "\r\r\n", "$12", "\n\x1A"};
+    uint32_t seed = 7;
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const size_t count = round == 0 ? 40000 : round % 50;
+        for (size_t i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            text += pieces[(seed >> 16) % (round == 0 ? 3 : 8)];
+        }
+        WriteFile("text.txt", text);
+        TextReader one;
+        one.Open("text.txt");
+        std::string expected;
+        std::vector<uint32_t> expectedEnds;
+        while (!one.AtEnd()) {
+            expected += one.ReadLine();
+            expectedEnds.push_back(static_cast<uint32_t>(expected.size()));
+        }
+        TextReader all;
+        all.Open("text.txt");
+        std::string got = "kept";
+        std::vector<uint32_t> ends;
+        all.ReadAllLines(got, ends);
+        for (uint32_t& end : expectedEnds) end += 4;
+        ASSERT_EQ(got, "kept" + expected) << round;
+        ASSERT_EQ(ends, expectedEnds) << round;
+    }
+}
+
 TEST(TextReader, OpeningAMissingFileFailsTheRun) {
     TempDir dir;
     TextReader reader;
