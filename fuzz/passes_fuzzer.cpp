@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
         for (int64_t a = 0; a < kAddressCount; ++a) {
-            if (full.addressInfo[a].isCode != other.addressInfo[a].isCode ||
-                full.addressInfo[a].isEntry != other.addressInfo[a].isEntry) {
+            if (InfoAt(full, a).isCode != InfoAt(other, a).isCode ||
+                InfoAt(full, a).isEntry != InfoAt(other, a).isEntry) {
                 std::abort();
             }
         }

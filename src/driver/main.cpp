@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     RemoveCreatedFilesOnSignal();
-    auto state = std::make_unique<RunState>();
+    // Not value-initialised: the address table is set up chunk by chunk as it is used.
+    std::unique_ptr<RunState> state(new RunState);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     try {
         RunVelkor(*state, arguments);

@@ -27,11 +27,15 @@ void SetRunDefaults(RunState& state) {
 }
 
 void ResetAddressTables(RunState& state) {
-    // $FFFF is left as data: no instruction may start on the last address of memory.
-    for (int64_t a = 0; a < kLastAddress; ++a) {
-        state.addressInfo[a].isCode = 1;
-        state.addressInfo[a].isEntry = 0;
-    }
+    // Each chunk takes its start values when it is next used.
+    state.preparedChunks = 0;
+}
+
+void PrepareChunk(RunState& state, int64_t address) {
+    const int64_t first = address & ~(kTableChunk - 1);
+    AddressInfo* const chunk = state.addressInfo.data() + first;
+    for (int64_t i = 0; i < kTableChunk; ++i) chunk[i] = StartInfo(first + i);
+    state.preparedChunks |= uint64_t{1} << (address >> kTableChunkBits);
 }
 
 void OpenSource(RunState& state, const std::string& name) {

@@ -16,7 +16,8 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments);
 // The option defaults and the start values of the address table.
 void SetRunDefaults(RunState& state);
 
-// The start values of the address table's code and entry marks: code everywhere but $FFFF.
+// Every address of the table back to its start values (StartInfo): code everywhere but $FFFF,
+// no entry point, no block kind.
 void ResetAddressTables(RunState& state);
 
 // Opens the image for reading and positions it at the first byte after the skipped ones.

@@ -80,8 +80,12 @@ struct RunState {
     Bitmap userNamed{};
     std::vector<ListedLine> listedLines;
 
-    // Per-address knowledge; reach it through the accessors below.
-    std::array<AddressInfo, kAddressCount> addressInfo{};
+    // Per-address knowledge; reach it through the accessors below. The table is set up a chunk
+    // at a time, when a chunk is first used (preparedChunks, bit k for the chunk of addresses
+    // from k * kTableChunk on): a chunk not yet set up reads as every address reads at the start
+    // of a run, and its memory is never touched, so a small image costs a few pages, not 48.
+    std::array<AddressInfo, kAddressCount> addressInfo;
+    uint64_t preparedChunks = 0;
     Bitmap referencedMap{};   // seen as an operand value
     Bitmap codeRefMap{};      // operand of an accepted instruction, or a block option address
     Bitmap namedAddresses{};  // the label file names the address
@@ -162,17 +166,52 @@ inline bool InAddressSpace(int64_t address) {
     return address >= 0 && address <= kLastAddress;
 }
 
+// ---- The address table's chunks. Code that reads or writes addressInfo directly, rather than
+// ---- through InfoAt and the setters, first prepares the addresses it will use.
+
+constexpr int kTableChunkBits = 10;
+constexpr int64_t kTableChunk = int64_t{1} << kTableChunkBits;
+static_assert(kAddressCount / kTableChunk == 64, "one bit of preparedChunks a chunk");
+
+// What an address holds at the start of a run: code, no entry point, no block kind; $FFFF is
+// data (no instruction may start on the last address of memory).
+inline AddressInfo StartInfo(int64_t address) {
+    return AddressInfo{static_cast<uint8_t>(address != kLastAddress), 0, 0};
+}
+
+inline bool IsPrepared(const RunState& state, int64_t address) {
+    return ((state.preparedChunks >> (address >> kTableChunkBits)) & 1) != 0;
+}
+
+// Sets up the chunk that holds the address (within $0000-$FFFF) with the start values.
+void PrepareChunk(RunState& state, int64_t address);
+
+// Sets up every chunk that holds an address of [first, end), clipped to $0000-$FFFF.
+inline void PrepareAddresses(RunState& state, int64_t first, int64_t end) {
+    first = first < 0 ? 0 : first;
+    end = end > kAddressCount ? kAddressCount : end;
+    for (int64_t a = first; a < end; a = (a | (kTableChunk - 1)) + 1) {
+        if (!IsPrepared(state, a)) PrepareChunk(state, a);
+    }
+}
+
 inline AddressInfo InfoAt(const RunState& state, int64_t address) {
-    return InAddressSpace(address) ? state.addressInfo[address] : AddressInfo{0, 0, 0};
+    if (!InAddressSpace(address)) return AddressInfo{0, 0, 0};
+    return IsPrepared(state, address) ? state.addressInfo[address] : StartInfo(address);
+}
+// The entry of an address within $0000-$FFFF, set up for writing.
+inline AddressInfo& PreparedInfo(RunState& state, int64_t address) {
+    if (!IsPrepared(state, address)) PrepareChunk(state, address);
+    return state.addressInfo[address];
 }
 inline void SetIsCode(RunState& state, int64_t address, uint8_t value) {
-    if (InAddressSpace(address)) state.addressInfo[address].isCode = value;
+    if (InAddressSpace(address)) PreparedInfo(state, address).isCode = value;
 }
 inline void SetIsEntry(RunState& state, int64_t address, uint8_t value) {
-    if (InAddressSpace(address)) state.addressInfo[address].isEntry = value;
+    if (InAddressSpace(address)) PreparedInfo(state, address).isEntry = value;
 }
 inline void SetBlockKind(RunState& state, int64_t address, uint8_t value) {
-    if (InAddressSpace(address)) state.addressInfo[address].blockKind = value;
+    if (InAddressSpace(address)) PreparedInfo(state, address).blockKind = value;
 }
 
 inline bool TestBit(const Bitmap& map, int64_t address) {

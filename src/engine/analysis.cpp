@@ -399,6 +399,15 @@ PaddedImage ReadImage(RunState& state, const Region& region) {
     return image;
 }
 
+// Sets up the address table around the regions: the passes read and write it there directly,
+// from the address before a region to two after it (an instruction cut by the region's end).
+void PrepareRegions(RunState& state, const std::vector<int>& regions) {
+    for (int index : regions) {
+        const Region& region = state.image.regions[static_cast<size_t>(index)];
+        PrepareAddresses(state, region.address - 1, EndAddress(region) + 2);
+    }
+}
+
 // The walk of a layer: its Code regions by address, and the study of what lies past $FFFF.
 Walk WalkOfLayer(RunState& state, const OpcodeShapes& shapes, int layer) {
     Walk walk;
@@ -417,6 +426,7 @@ Walk WalkOfLayer(RunState& state, const OpcodeShapes& shapes, int layer) {
 // the one before. Regions that fit the address space are read once and decoded from memory,
 // unless some pattern needs its text to be decoded.
 void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk) {
+    PrepareRegions(state, walk.regions);
     state.passAgain = 1;
     const PastTop* top = walk.topRegion >= 0 ? &walk.top : nullptr;
     if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
@@ -472,6 +482,7 @@ void RunAnalysisByText(RunState& state) {
         PrepareLayer(state, layer);
         Walk walk;
         walk.regions = CodeRegionsByAddress(state.image, layer);
+        PrepareRegions(state, walk.regions);
         FileSource source{state, nullptr};
         state.passAgain = 1;
         RunWholePasses(state, source, walk, INT64_MAX);

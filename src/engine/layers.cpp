@@ -14,7 +14,6 @@ void PrepareLayer(RunState& state, int layer) {
     state.labelPrefix = LabelPrefixOfLayer(layer);
     // The first layer starts from the tables as the options left them.
     if (layer > 0) {
-        state.addressInfo.fill(AddressInfo{0, 0, 0});
         ResetAddressTables(state);
         state.referencedMap.fill(0);
         state.codeRefMap.fill(0);
@@ -56,6 +55,7 @@ void KeepLayer(RunState& state, int layer) {
     KeptLayer& kept = state.keptLayers[static_cast<size_t>(layer)];
     kept.addressInfo.clear();
     ForEachRangeOfLayer(state, layer, [&](size_t first, size_t end) {
+        PrepareAddresses(state, static_cast<int64_t>(first), static_cast<int64_t>(end));
         kept.addressInfo.insert(kept.addressInfo.end(), state.addressInfo.begin() + first,
                                 state.addressInfo.begin() + end);
     });
@@ -67,6 +67,7 @@ void SwitchToLayer(RunState& state, int layer) {
     const KeptLayer& kept = state.keptLayers[static_cast<size_t>(layer)];
     auto from = kept.addressInfo.begin();
     ForEachRangeOfLayer(state, layer, [&](size_t first, size_t end) {
+        PrepareAddresses(state, static_cast<int64_t>(first), static_cast<int64_t>(end));
         std::copy(from, from + static_cast<int64_t>(end - first),
                   state.addressInfo.begin() + first);
         from += static_cast<int64_t>(end - first);

@@ -95,11 +95,18 @@ inline uint64_t EveryThirdByte(uint64_t value) {
 }
 
 // The code marks and entry points of the address table (each 0 or 1), a bit per address, 64 to a
-// word: eight cells (24 bytes) at a time.
-void PackTable(const AddressInfo* table, uint64_t* code, uint64_t* entry) {
+// word: eight cells (24 bytes) at a time. A chunk of the table not set up yet holds its start
+// values, which are not read from memory.
+void PackTable(const RunState& state, uint64_t* code, uint64_t* entry) {
     static_assert(sizeof(AddressInfo) == 3, "three bytes a cell: code mark, entry point, kind");
-    const char* bytes = reinterpret_cast<const char*>(table);
+    const char* bytes = reinterpret_cast<const char*>(state.addressInfo.data());
     for (int i = 0; i < kWords; ++i) {
+        if (!IsPrepared(state, int64_t{i} * 64)) {
+            code[i] = i == kWords - 1 ? ~uint64_t{0} >> 1 : ~uint64_t{0};  // $FFFF is data
+            entry[i] = 0;
+            bytes += 64 * sizeof(AddressInfo);
+            continue;
+        }
         uint64_t codeWord = 0, entryWord = 0;
         for (int k = 0; k < 64; k += 8, bytes += 24) {
             uint64_t w[3];
@@ -280,7 +287,8 @@ class Replay {
           first_(region_.address),
           end_(std::min(EndAddress(region_), kAddressCount)),
           top_(top) {
-        TakeTable(state.addressInfo.data(), code_, entry_);
+        PrepareAddresses(state, 0, kAddressCount);  // the passes write the whole table back
+        TakeTable(state, code_, entry_);
         codeBefore_ = code_;
         codeTwoBefore_ = code_;
         entryAtStart_ = entry_;
@@ -302,8 +310,8 @@ class Replay {
 
   private:
     // The code marks and entry points of an address table.
-    static void TakeTable(const AddressInfo* table, AddressBits& code, AddressBits& entry) {
-        PackTable(table, code.words.data(), entry.words.data());
+    static void TakeTable(const RunState& state, AddressBits& code, AddressBits& entry) {
+        PackTable(state, code.words.data(), entry.words.data());
         for (int i = 0; i < kWords; ++i) {
             code.Resummarize(i);
             entry.Resummarize(i);
@@ -689,7 +697,7 @@ void StartPassTrace(const RunState& state, PassTrace& trace) {
     trace.accepted.assign(kWords, 0);
     trace.codeBefore.resize(kWords);
     trace.entryBefore.resize(kWords);
-    PackTable(state.addressInfo.data(), trace.codeBefore.data(), trace.entryBefore.data());
+    PackTable(state, trace.codeBefore.data(), trace.entryBefore.data());
     trace.newCodeRefs.clear();
     trace.ended = false;
     trace.lastStep = -1;

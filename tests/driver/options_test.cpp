@@ -67,21 +67,21 @@ TEST(ParseOption, LaterStyleOptionsOverrideEarlierOnes) {
 TEST(ParseOption, BlockOptionsMarkOneAddressEach) {
     TestRun run;
     Parse(*run, {"-bd$2000", "-bc$2000", "-bc2000", "-BAD$3000", "-bac$3100"});
-    EXPECT_EQ(run->addressInfo[0x2000].isCode, 1);
-    EXPECT_EQ(run->addressInfo[0x2000].isEntry, 1);
-    EXPECT_EQ(run->addressInfo[0x2000].blockKind, 0);
+    EXPECT_EQ(InfoAt(*run, 0x2000).isCode, 1);
+    EXPECT_EQ(InfoAt(*run, 0x2000).isEntry, 1);
+    EXPECT_EQ(InfoAt(*run, 0x2000).blockKind, 0);
     EXPECT_TRUE(TestBit(run->referencedMap, 0x2000));
     EXPECT_TRUE(TestBit(run->codeRefMap, 0x2000));
-    EXPECT_EQ(run->addressInfo[2000].isEntry, 1);  // decimal 2000, not $2000
+    EXPECT_EQ(InfoAt(*run, 2000).isEntry, 1);  // decimal 2000, not $2000
 
-    AddressInfo table = run->addressInfo[0x3000];
+    AddressInfo table = InfoAt(*run, 0x3000);
     EXPECT_EQ(table.isCode, 0);
     EXPECT_EQ(table.isEntry, 1);
     EXPECT_EQ(table.blockKind, 'W');
     EXPECT_FALSE(TestBit(run->referencedMap, 0x3000));
     EXPECT_FALSE(TestBit(run->codeRefMap, 0x3000));
-    EXPECT_EQ(run->addressInfo[0x3100].blockKind, 'B');
-    EXPECT_EQ(run->addressInfo[0x3100].isCode, 1);
+    EXPECT_EQ(InfoAt(*run, 0x3100).blockKind, 'B');
+    EXPECT_EQ(InfoAt(*run, 0x3100).isCode, 1);
 }
 
 TEST(ParseOption, RejectsWhatItDoesNotUnderstand) {

@@ -8,8 +8,8 @@ TEST(SetRunDefaults, LeavesTheLastAddressAsData) {
     TestRun run;
     EXPECT_EQ(run->startAddress, 0x400);
     EXPECT_EQ(run->dataStyle, 'D');
-    AddressInfo before = run->addressInfo[0xFFFE];
-    AddressInfo last = run->addressInfo[0xFFFF];
+    AddressInfo before = InfoAt(*run, 0xFFFE);
+    AddressInfo last = InfoAt(*run, 0xFFFF);
     EXPECT_EQ(before.isCode, 1);
     EXPECT_EQ(before.isEntry, 0);
     EXPECT_EQ(before.blockKind, 0);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "driver/run_sequence.h"
 #include "engine/atari_file.h"
 #include "engine/step_decoding.h"
 #include "test_support.h"
@@ -84,7 +85,7 @@ TEST_F(AnalysisTest, InstructionCoveringAnEntryPointIsRejected) {
 }
 
 TEST_F(AnalysisTest, DataBlockOptionWithOneByteInstructionIsCodeAtOnce) {
-    run->addressInfo[0x0401] = {0, 1, 0};  // as -bd$0401 leaves it
+    PreparedInfo(*run, 0x0401) = {0, 1, 0};  // as -bd$0401 leaves it
     EXPECT_EQ(Analyse(Bytes({0xFF, 0x60})), 1u);
     EXPECT_EQ(Code(0x0401), 1);
 }
@@ -92,19 +93,19 @@ TEST_F(AnalysisTest, DataBlockOptionWithOneByteInstructionIsCodeAtOnce) {
 TEST_F(AnalysisTest, RejectionNearTheEndOfTheFileEndsThePass) {
     // lda # at $0402 covers the entry point $0403 and is rejected; its end plus its length
     // reaches the file size, so the pass ends and $0402 keeps isCode 1.
-    run->addressInfo[0x0403].isEntry = 1;
+    SetIsEntry(*run, 0x0403, 1);
     Analyse(Bytes({0xEA, 0xEA, 0xA9, 0x00, 0xEA}));
     EXPECT_EQ(Code(0x0402), 1);
 
     TestRun longer;
     SetPatterns(*longer, kPatterns);
-    longer->addressInfo[0x0403].isEntry = 1;
+    SetIsEntry(*longer, 0x0403, 1);
     longer->startAddress = 0x400;
     OpenImage(*longer, Bytes({0xEA, 0xEA, 0xA9, 0x00, 0xEA, 0xEA, 0xEA, 0xEA}), "longer.bin");
     longer->passAgain = 1;
     RunAnalysis(*longer);
-    EXPECT_EQ(longer->addressInfo[0x0402].isCode, 0);
-    EXPECT_EQ(longer->addressInfo[0x0403].isCode, 1);
+    EXPECT_EQ(InfoAt(*longer, 0x0402).isCode, 0);
+    EXPECT_EQ(InfoAt(*longer, 0x0403).isCode, 1);
 }
 
 TEST_F(AnalysisTest, ImmediatesAndIndirectOperandsMakeNoLabel) {
@@ -151,7 +152,7 @@ TEST_F(AnalysisTest, NegativeStartAndBranchBelowZeroTouchNothingOutside) {
     OpenImage(*negative, Bytes({0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0xEA, 0x60}), "neg.bin");
     negative->passAgain = 1;
     RunAnalysis(*negative);
-    EXPECT_EQ(negative->addressInfo[0].isCode, 0);  // preceded by bytes outside: data
+    EXPECT_EQ(InfoAt(*negative, 0).isCode, 0);  // preceded by bytes outside: data
     EXPECT_EQ(negative.Console(), ".");
 }
 
@@ -169,9 +170,9 @@ TEST(OperandNumber, TakesTheNumberAfterTheFirstBlankDollar) {
 TEST(NoteFlowTarget, KnowsTheTenFlowPrefixesInAnyCase) {
     TestRun run;
     run->currentAddress = 0x0500;
-    run->addressInfo[0x0450].isCode = 0;
+    SetIsCode(*run, 0x0450, 0);
     NoteFlowTarget(*run, "JSR $0450");
-    EXPECT_EQ(run->addressInfo[0x0450].isEntry, 1);
+    EXPECT_EQ(InfoAt(*run, 0x0450).isEntry, 1);
     EXPECT_EQ(run->passAgain, 1);
     run->passAgain = 0;
     SetBit(run->codeRefMap, 0x0450);
@@ -180,9 +181,9 @@ TEST(NoteFlowTarget, KnowsTheTenFlowPrefixesInAnyCase) {
     for (const char* other : {"lda $0460", "jmp ($0460)", "bra $0460", "", "jmp"}) {
         NoteFlowTarget(*run, other);
     }
-    EXPECT_EQ(run->addressInfo[0x0460].isEntry, 0);
+    EXPECT_EQ(InfoAt(*run, 0x0460).isEntry, 0);
     NoteFlowTarget(*run, "bvs $0470,x");
-    EXPECT_EQ(run->addressInfo[0x0470].isEntry, 1);
+    EXPECT_EQ(InfoAt(*run, 0x0470).isEntry, 1);
 }
 
 // The passes that skip building instruction texts must decide exactly as the passes that read
@@ -242,11 +243,15 @@ TEST(RunAnalysis, DecidesAsTheTextOfEveryInstructionWould) {
         for (int fast = 0; fast < 2; ++fast) {
             runs[fast] = std::make_unique<TestRun>();
             RunState& state = **runs[fast];
+            if (fast) {  // what a chunk held before it was set up must never show
+                std::memset(state.addressInfo.data(), 0x5A, sizeof state.addressInfo);
+                ResetAddressTables(state);
+            }
             state.mnemonicTable = table;
             state.startAddress = start;
             state.mnemonicsOff = mnemonicsOff;
             state.skipCount = skip;
-            if (extraEntry) state.addressInfo[(start + 40) & 0xFFFF].isEntry = 1;
+            if (extraEntry) SetIsEntry(state, (start + 40) & 0xFFFF, 1);
             OpenImage(state, image, "image" + std::to_string(fast) + ".bin");
             if (loadFile) {
                 state.skipCount = 0;
@@ -271,9 +276,8 @@ TEST(RunAnalysis, DecidesAsTheTextOfEveryInstructionWould) {
                 << "layer " << k << " round " << round;
         }
         for (int a = 0; a < 65536; ++a) {
-            ASSERT_EQ(text.addressInfo[a].isCode, fast.addressInfo[a].isCode)
-                << a << " round " << round;
-            ASSERT_EQ(text.addressInfo[a].isEntry, fast.addressInfo[a].isEntry) << a;
+            ASSERT_EQ(InfoAt(text, a).isCode, InfoAt(fast, a).isCode) << a << " round " << round;
+            ASSERT_EQ(InfoAt(text, a).isEntry, InfoAt(fast, a).isEntry) << a;
         }
     }
 }

@@ -110,9 +110,8 @@ void ExpectSameResult(TestRun& full, TestRun& replayed, int round) {
     ASSERT_TRUE(full->referencedMap == replayed->referencedMap) << "round " << round;
     ASSERT_TRUE(full->codeRefMap == replayed->codeRefMap) << "round " << round;
     for (int a = 0; a < 65536; ++a) {
-        ASSERT_EQ(full->addressInfo[a].isCode, replayed->addressInfo[a].isCode)
-            << a << " round " << round;
-        ASSERT_EQ(full->addressInfo[a].isEntry, replayed->addressInfo[a].isEntry)
+        ASSERT_EQ(InfoAt(*full, a).isCode, InfoAt(*replayed, a).isCode) << a << " round " << round;
+        ASSERT_EQ(InfoAt(*full, a).isEntry, InfoAt(*replayed, a).isEntry)
             << a << " round " << round;
     }
 }
