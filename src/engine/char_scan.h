@@ -24,6 +24,15 @@ inline uint32_t MatchBits(CharChunk matches) {
     return static_cast<uint32_t>(gather(halves[0]) | gather(halves[1]) << 8);
 }
 
+// The number of bits set in the value (without a library call where the processor has no
+// instruction for it).
+inline int BitCount(uint32_t value) {
+    value = value - ((value >> 1) & 0x55555555u);
+    value = (value & 0x33333333u) + ((value >> 2) & 0x33333333u);
+    value = (value + (value >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<int>((value * 0x01010101u) >> 24);
+}
+
 // The first line feed, carriage return or $1A in [from, end), or end.
 inline const char* FirstLineBreakOrMark(const char* from, const char* end) {
     for (; end - from >= static_cast<std::ptrdiff_t>(sizeof(CharChunk));
