@@ -29,9 +29,16 @@ struct PassState {
 void MarkDataForward(RunState& state, PassState& pass) {
     int64_t a = std::max<int64_t>(state.currentAddress, 0);
     if (a < pass.markedEnd) return;
-    while (a <= kLastMarkable && InfoAt(state, a).isEntry == 0) {
-        SetIsCode(state, a, 0);
-        ++a;
+    // A chunk of the table at a time, set up and then walked directly.
+    AddressInfo* const info = state.addressInfo.data();
+    while (a <= kLastMarkable) {
+        if (!IsPrepared(state, a)) PrepareChunk(state, a);
+        const int64_t chunkEnd = std::min((a | (kTableChunk - 1)) + 1, kLastMarkable + 1);
+        while (a < chunkEnd && info[a].isEntry == 0) {
+            info[a].isCode = 0;
+            ++a;
+        }
+        if (a < chunkEnd) break;  // an entry point
     }
     pass.markedEnd = a;
 }
