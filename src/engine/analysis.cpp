@@ -241,6 +241,36 @@ struct PaddedImage {
     size_t size = 0;
 };
 
+// What a step of the walk in memory reads from its bytes: the operand value (within
+// $0000-$FFFF; 0 for a fixed text), whether it is recorded in referencedMap, the operand the
+// instruction names (if it names one) and whether it is a jump or branch. Meaningful for a
+// defined opcode only.
+struct StepFacts {
+    int64_t value;
+    int64_t operand;
+    bool recorded;
+    bool hasOperand;
+    bool isFlow;
+};
+
+inline StepFacts FactsOfStep(const StepRule& r, const uint8_t* bytes, size_t at, size_t size,
+                             int64_t address, bool mnemonicsOff) {
+    const int length = r.length;
+    const unsigned b1 = bytes[at + 1];
+    const unsigned b2 = bytes[at + 2];
+    StepFacts f;
+    f.value = r.relative ? (address + static_cast<int8_t>(b1) + length) & 0xFFFF
+                         : static_cast<int64_t>((b1 & r.lowMask) | ((b2 << 8) & r.highMask));
+    const bool cut = at + static_cast<size_t>(length) > size;
+    // Cut, or with mnemonics off, the text is a dta line: its number is the opcode.
+    const bool asData = (cut | mnemonicsOff) & !r.fixed;
+    f.recorded = !r.fixed & !cut & IsRecordedValue(f.value);
+    f.hasOperand = asData | r.hasOperand;
+    f.operand = asData ? bytes[at] : r.fixed ? r.fixedOperand : f.value;
+    f.isFlow = !asData & r.flow & !(r.forcedWhenSmall & (f.value < 0x100));
+    return f;
+}
+
 // An accepted instruction in a traced pass: its step, and the operand address it names first.
 void NoteAccepted(PassTrace& trace, const RunState& state, int64_t address, bool hasOperand,
                   int64_t operand) {
@@ -267,6 +297,45 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
     size_t at = 0;
     uint8_t byte = state.currentByte;
     while (at < size) {
+        if (address >= 1 && address < pass.markedEnd) {
+            // Data marked forward in this pass, up to the next entry point: nothing in it can be
+            // accepted (no entry point, the byte before is data) and no step in it changes the
+            // table, so only referencedMap (and the trace) take the steps, and no branch depends
+            // on whether a byte is an instruction.
+            const int64_t stretchEnd = pass.markedEnd;
+            bool ended = false;
+            for (; at < size && address < stretchEnd; ++at, ++address) {
+                byte = bytes[at];
+                const StepRule& r = rules[byte];
+                const StepFacts f = FactsOfStep(r, bytes, at, size, address, mnemonicsOff);
+                if (kTraced) trace->Step(address, false);
+                const bool recorded = r.defined & f.recorded;
+                const bool hasOperand = r.defined & f.hasOperand;
+                referenced[f.value >> 3] |=
+                    static_cast<uint8_t>(recorded ? bitMasks[f.value & 7] : 0);
+                const bool inSpace = InAddressSpace(f.operand);
+                const int64_t bit = inSpace ? f.operand : 0;
+                const uint8_t operandMask = inSpace ? bitMasks[bit & 7] : 0;
+                const bool unnamed = (codeRefs[bit >> 3] & operandMask) == 0;
+                referenced[bit >> 3] &=
+                    static_cast<uint8_t>(~(hasOperand & unnamed ? operandMask : 0));
+                referenced[address >> 3] &=
+                    static_cast<uint8_t>(~(hasOperand ? bitMasks[address & 7] : 0));
+                const size_t length = r.length;
+                if (r.defined && std::min(at + length, size) + length >= size) {
+                    ended = true;
+                    break;
+                }
+            }
+            if (ended) {
+                if (kTraced) {
+                    trace->ended = true;
+                    trace->lastStep = address;
+                }
+                break;
+            }
+            continue;
+        }
         byte = bytes[at];
         const StepRule& r = rules[byte];
         if (!r.defined) {
@@ -280,21 +349,13 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
             continue;
         }
         const int length = r.length;
-        const unsigned b1 = bytes[at + 1];
-        const unsigned b2 = bytes[at + 2];
-        const int64_t value =
-            r.relative ? (address + static_cast<int8_t>(b1) + length) & 0xFFFF
-                       : static_cast<int64_t>((b1 & r.lowMask) | ((b2 << 8) & r.highMask));
-        const bool cut = at + static_cast<size_t>(length) > size;
-        // Cut, or with mnemonics off, the text is a dta line: its number is the opcode.
-        const bool asData = (cut | mnemonicsOff) & !r.fixed;
-        const bool recorded = !r.fixed & !cut & IsRecordedValue(value);
-        const bool hasOperand = asData | r.hasOperand;
-        const int64_t operand = asData ? byte : r.fixed ? r.fixedOperand : value;
-        const bool isFlow = !asData & r.flow & !(r.forcedWhenSmall & (value < 0x100));
+        const StepFacts f = FactsOfStep(r, bytes, at, size, address, mnemonicsOff);
+        const int64_t value = f.value;
+        const bool hasOperand = f.hasOperand;
+        const int64_t operand = f.operand;
+        const bool isFlow = f.isFlow;
         const int64_t target = r.fixed ? r.fixedTarget : value;
-        // value lies within $0000-$FFFF (0 for a fixed text).
-        referenced[value >> 3] |= static_cast<uint8_t>(recorded ? bitMasks[value & 7] : 0);
+        referenced[value >> 3] |= static_cast<uint8_t>(f.recorded ? bitMasks[value & 7] : 0);
         if (address >= 1 && address + 3 <= kAddressCount) {  // all within the table
             AddressInfo* const p = info + address;
             const uint8_t firstClass = p[0].isCode;
