@@ -48,18 +48,6 @@ size_t NameLength(std::string_view name) {
     return length;
 }
 
-// Length of the longest name among the entries that give an equate line.
-void MeasureNames(RunState& state) {
-    state.nameWidth = 0;
-    for (size_t i = 0; i < LabelLineCount(state); ++i) {
-        const std::string_view line = LabelLine(state, i);
-        const std::string_view entry = line.substr(0, line.find(';'));
-        const size_t dollar = entry.find('$');
-        if (dollar == std::string::npos || entry.find('+') != std::string::npos) continue;
-        state.nameWidth = std::max(state.nameWidth, NameLength(entry.substr(0, dollar)));
-    }
-}
-
 // The listing's lines, from the copy that the listing phase kept when it was small enough, else
 // read back from its file. Either way the same lines: the listing holds no lone CR and no $1A,
 // and every line of it ends CR LF.
@@ -354,8 +342,7 @@ void WriteEquates(RunState& state) {
 }
 
 void WriteLabelEquates(RunState& state) {
-    MeasureNames(state);
-    const size_t width = state.nameWidth;
+    const size_t width = state.nameWidth;  // measured as the label file was read
     std::string out;
     for (size_t i = 0; i < LabelLineCount(state); ++i) {
         const std::string_view line = LabelLine(state, i);

@@ -19,5 +19,5 @@ void WriteFinalSource(RunState& state);
 // names that no line carries, then an empty line; nothing when there are none of either.
 void WriteEquates(RunState& state);
 
-// Writes the equate lines of the label file (as LoadLabelNames read it).
+// Writes the equate lines of the label file (as LoadLabelNames read and measured it).
 void WriteLabelEquates(RunState& state);

@@ -1,5 +1,6 @@
 #include "reference/label_file.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "driver/files.h"
@@ -119,12 +120,17 @@ void LoadLabelNames(RunState& state) {
     state.nameText.reserve(state.labelText.size());
     state.nameStarts.reserve(LabelLineCount(state) + 1);
     std::string namesLine;
+    // The width the equates pad their names to: the longest name of an entry without a "+".
+    state.nameWidth = 0;
     for (size_t i = 0; i < LabelLineCount(state); ++i) {
         const std::string_view line = LabelLine(state, i);
         const std::string_view entry = line.substr(0, line.find(';'));
         const size_t dollar = entry.find('$');
         if (dollar == std::string::npos) continue;
         const size_t rest = NamesLineOf(entry, dollar, namesLine);
+        if (entry.find('+') == std::string::npos) {
+            state.nameWidth = std::max(state.nameWidth, rest - 2);  // the name's length
+        }
         names.WriteLine(namesLine);
         SetBit(state.namedAddresses, LeadingHex(std::string_view(namesLine).substr(rest)));
         IndexLine(state, namesLine, rest - 1);  // the name holds no "$"

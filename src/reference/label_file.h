@@ -12,7 +12,8 @@ constexpr char kLabelFileName[] = "memory.qvt";
 constexpr char kNamesFileName[] = "_temp.$$$";
 
 // Reads "memory.qvt" once (its lines stay in labelText for the equates), clears and fills the
-// named-address bitmap, writes the names file and indexes its lines for NameForKey.
+// named-address bitmap, writes the names file and indexes its lines for NameForKey; measures the
+// width the equates pad their names to (nameWidth).
 void LoadLabelNames(RunState& state);
 
 // The label file's lines as LoadLabelNames read them.
