@@ -273,7 +273,7 @@ void TextReader::ReadAllLines(std::string& text, std::vector<uint32_t>& ends) {
     char* const data = text.data();
     const size_t end = text.size();
     size_t from = base, to = base;
-    while (from < end && data[from] != '') {
+    while (from < end && data[from] != '\x1A') {
         bool textEnded = false;
         for (;;) {
             const char* const stop = FirstLineBreakOrMark(data + from, data + end);
