@@ -318,7 +318,7 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
                 const uint8_t operandMask = inSpace ? bitMasks[bit & 7] : 0;
                 const bool unnamed = (codeRefs[bit >> 3] & operandMask) == 0;
                 referenced[bit >> 3] &=
-                    static_cast<uint8_t>(~(hasOperand & unnamed ? operandMask : 0));
+                    static_cast<uint8_t>(~((hasOperand & unnamed) ? operandMask : 0));
                 referenced[address >> 3] &=
                     static_cast<uint8_t>(~(hasOperand ? bitMasks[address & 7] : 0));
                 const size_t length = r.length;
@@ -378,10 +378,10 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
             const bool inSpace = InAddressSpace(operand);
             const int64_t bit = inSpace ? operand : 0;
             const uint8_t operandMask = inSpace ? bitMasks[bit & 7] : 0;
-            codeRefs[bit >> 3] |= static_cast<uint8_t>(accepted & hasOperand ? operandMask : 0);
+            codeRefs[bit >> 3] |= static_cast<uint8_t>((accepted & hasOperand) ? operandMask : 0);
             const bool unnamed = (codeRefs[bit >> 3] & operandMask) == 0;
             const bool clears = !accepted & hasOperand;
-            referenced[bit >> 3] &= static_cast<uint8_t>(~(clears & unnamed ? operandMask : 0));
+            referenced[bit >> 3] &= static_cast<uint8_t>(~((clears & unnamed) ? operandMask : 0));
             referenced[address >> 3] &= static_cast<uint8_t>(~(clears ? bitMasks[address & 7] : 0));
             // The walk ends where the bytes after this instruction could not hold another one.
             if (!accepted && std::min(at + static_cast<size_t>(length), size) + length >= size) {
@@ -393,8 +393,8 @@ void WalkBytesInMemory(RunState& state, PassState& pass, const StepRules& rules,
             }
             // An accepted instruction's bytes are code; a rejected one's first byte is data.
             p[0].isCode = accepted;
-            p[1].isCode = accepted & (length >= 2) ? 1 : p[1].isCode;
-            p[2].isCode = accepted & (length >= 3) ? 1 : p[2].isCode;
+            p[1].isCode = (accepted & (length >= 2)) ? 1 : p[1].isCode;
+            p[2].isCode = (accepted & (length >= 3)) ? 1 : p[2].isCode;
             const int step = accepted ? length : 1;
             address += step;
             at += static_cast<size_t>(step);
