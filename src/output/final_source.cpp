@@ -193,6 +193,15 @@ bool EndsFlow(std::string_view line) {
     return false;
 }
 
+// The bytes before a text's first sixteen as the walk below sees them: a line end before the
+// first (the text starts a line), then the first fifteen.
+inline CharChunk StartOfText(CharChunk first) {
+    char bytes[sizeof(CharChunk)];
+    std::memcpy(bytes + 1, &first, sizeof(CharChunk) - 1);
+    bytes[0] = '\n';
+    return LoadChunk(bytes);
+}
+
 // Walks the listing text once, sixteen bytes at a time, and calls
 // line(start, next, rewrite, flow, index) for its lines in turn: where the line starts, where the
 // next one starts, whether an inner-label key stands in it after its start (its references may
@@ -220,18 +229,28 @@ size_t ScanLines(std::string_view text, const InnerLabels& labels, Line line) {
     };
     size_t i = 0;
     // Each chunk is read three times, a byte apart, so that only the places where a jump, a
-    // return or a call is written, or where an "E" is followed by what a key has next ("_" or a
-    // layer number's first digit), stop the walk: the rest of the letters need no look.
+    // return or a call is written stop the walk; and an "E" only where it is an inner-label key
+    // after a line's start: one that follows what a key has next ("_" or a layer number's first
+    // digit) and no line end is looked up at once (the label that starts a line is never
+    // rewritten), and only a key among them stops the walk.
     for (; i + sizeof(CharChunk) + 2 <= text.size(); i += sizeof(CharChunk)) {
         const CharChunk chunk = LoadChunk(text.data() + i);
         const CharChunk next = LoadChunk(text.data() + i + 1);
         const CharChunk third = LoadChunk(text.data() + i + 2);
         const uint32_t ends = MatchBits(chunk == '\n');
-        CharChunk others = ((chunk == 'j') &
-                            (((next == 'm') & (third == 'p')) | ((next == 's') & (third == 'r')))) |
-                           ((chunk == 'r') & (next == 't') & (third == 's'));
-        if (keys) others |= (chunk == 'E') & ((next == '_') | ((next >= '1') & (next <= '9')));
-        const uint32_t marks = MatchBits(others);
+        const CharChunk flows = ((chunk == 'j') & (((next == 'm') & (third == 'p')) |
+                                                   ((next == 's') & (third == 'r')))) |
+                                ((chunk == 'r') & (next == 't') & (third == 's'));
+        uint32_t marks = MatchBits(flows);
+        if (keys) {
+            const CharChunk before = i > 0 ? LoadChunk(text.data() + i - 1) : StartOfText(chunk);
+            const CharChunk candidates = (chunk == 'E') & (before != '\n') &
+                                         ((next == '_') | ((next >= '1') & (next <= '9')));
+            for (uint32_t m = MatchBits(candidates); m != 0; m &= m - 1) {
+                const size_t p = i + static_cast<size_t>(__builtin_ctz(m));
+                if (KeyLengthAt(text, p, labels) != 0) marks |= m & (~m + 1);
+            }
+        }
         if (!kEveryLine && marks == 0 && !rewrite && !flow) {
             if (ends != 0) {
                 count += static_cast<size_t>(BitCount(ends));
