@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/char_scan.h"
 #include "test_support.h"
 
 TEST(FormatHex, WritesWholePairsOfUpperCaseDigits) {
@@ -79,5 +80,28 @@ TEST(ByteStyle, FollowsTheDataStyleAndKeepsQuotesOutOfStrings) {
     for (int b = 0; b < 256; ++b) {
         char expected = IsTextChar(b) && b != 0x27 ? 'A' : 'D';
         EXPECT_EQ(ByteStyle(*run, b), expected) << "byte " << b;
+    }
+}
+
+// The two ways of gathering a chunk's matches agree, and so does counting them: every byte
+// value in every lane, and random mixes of matches.
+TEST(MatchBits, GathersTheSameBitsEitherWay) {
+    uint32_t seed = 11;
+    for (int round = 0; round < 4096; ++round) {
+        char bytes[sizeof(CharChunk)];
+        for (size_t k = 0; k < sizeof bytes; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            bytes[k] = round < 256             ? static_cast<char>(round + static_cast<int>(k))
+                       : (seed >> 16) % 3 == 0 ? 'A'
+                                               : static_cast<char>(seed >> 20);
+        }
+        const CharChunk matches = LoadChunk(bytes) == 'A';
+        uint32_t expected = 0;
+        for (size_t k = 0; k < sizeof bytes; ++k) {
+            if (bytes[k] == 'A') expected |= uint32_t{1} << k;
+        }
+        ASSERT_EQ(MatchBits(matches), expected) << round;
+        ASSERT_EQ(MatchBitsByMultiplying(matches), expected) << round;
+        ASSERT_EQ(BitCount(expected), __builtin_popcount(expected)) << round;
     }
 }
