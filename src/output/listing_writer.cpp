@@ -201,6 +201,20 @@ void HandleInstruction(RunState& state) {
     state.currentAddress += state.instructionLength;
 }
 
+// ",$" and the two hex digits of each byte value, as a byte goes on an open data line. Taken
+// from a table rather than composed: four bytes stored one by one and then copied as one wait
+// for each other.
+struct HexItem {
+    char text[4];
+};
+constexpr std::array<HexItem, 256> kHexItems = [] {
+    std::array<HexItem, 256> items{};
+    for (size_t b = 0; b < 256; ++b) {
+        items[b] = HexItem{{',', '$', hexDigits[b >> 4], hexDigits[b & 0x0F]}};
+    }
+    return items;
+}();
+
 // The byte goes on the open data line: ",$" and its digits, or in string style its character.
 // The common case, written without building a piece.
 bool ContinueDataLine(RunState& state, bool labelled) {
@@ -214,8 +228,7 @@ bool ContinueDataLine(RunState& state, bool labelled) {
         state.asmFile.WriteBytes(character);
     } else {
         if (state.dataColumn >= kBytesPerDataLine - 1) return false;
-        const char piece[4] = {',', '$', hexDigits[b >> 4], hexDigits[b & 0x0F]};
-        state.asmFile.WriteBytes(piece);
+        state.asmFile.WriteBytes(kHexItems[b].text);
     }
     ++state.dataColumn;
     ++state.currentAddress;
@@ -466,8 +479,9 @@ void ListCode(RunState& state, const Region& region, const QuickWriter& quick) {
     const int64_t end = EndOffset(region);
     while (state.sourceFile.Position() < end && !state.sourceFile.AtEnd()) {
         state.currentByte = state.sourceFile.ReadByte();
-        if (!state.mnemonicTable[state.currentByte].empty() &&
-            InfoAt(state, state.currentAddress).isCode == 1) {
+        // The code mark first: it comes in long runs, where the byte's pattern goes either way.
+        if (InfoAt(state, state.currentAddress).isCode == 1 &&
+            !state.mnemonicTable[state.currentByte].empty()) {
             if (!QuickInstruction(state, quick, region)) HandleInstruction(state);
         } else {
             HandleDataByte(state, quick);
