@@ -312,3 +312,28 @@ TEST(ReplayedPasses, MatchFullPassesInRareCases) {
                          0xD0, 0xFA});      // bne $0409: back into data
     EXPECT_EQ(Compare(named, 1), 2u);
 }
+
+// A trace takes the address table as it stands whether or not its chunks have been set up: a
+// table used here and there (chunk edges, the top chunk or not) packs to the same bits as the
+// same table set up in full.
+TEST(PassTrace, TakesATableSetUpInPartsAsTheWholeOne) {
+    const std::vector<std::vector<int64_t>> uses = {
+        {0x0000, 0x03FE, 0x0400, 0x2001, 0x7FFF, 0xFBFE},  // $FC00-$FFFF never used
+        {0x03FF, 0xFBFF, 0xFC00, 0xFFFE}};
+    for (const std::vector<int64_t>& used : uses) {
+        TestRun lazy, full;
+        PrepareAddresses(*full, 0, kAddressCount);
+        for (RunState* state : {&*lazy, &*full}) {
+            for (int64_t a : used) {
+                SetIsCode(*state, a, 0);
+                SetIsEntry(*state, a + 1, 1);
+            }
+        }
+        PassTrace fromLazy, fromFull;
+        StartPassTrace(*lazy, fromLazy);
+        StartPassTrace(*full, fromFull);
+        EXPECT_LT(__builtin_popcountll(lazy->preparedChunks), 10);
+        EXPECT_EQ(fromLazy.codeBefore, fromFull.codeBefore);
+        EXPECT_EQ(fromLazy.entryBefore, fromFull.entryBefore);
+    }
+}
