@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -35,35 +36,37 @@ std::FILE* OpenForReading(const std::string& name) {
 }
 
 // ---- Files removed when a signal ends the run. A signal handler may only use plain storage,
-// ---- so the names are kept in a fixed table of fixed-size texts; a slot is free when empty.
+// ---- so the names are kept in a fixed table of fixed-size texts, with a mark for each slot in
+// ---- use kept apart from them: a run reads only the pages of the slots it fills.
 
 constexpr int kCleanupSlots = 8;
 char cleanupNames[kCleanupSlots][PATH_MAX];
+volatile std::sig_atomic_t cleanupSlotUsed[kCleanupSlots];
 
 void RememberForCleanup(const std::string& name) {
     if (name.empty() || name.size() >= PATH_MAX) return;
-    for (auto& slot : cleanupNames) {
-        if (name == slot) return;
+    for (int i = 0; i < kCleanupSlots; ++i) {
+        if (cleanupSlotUsed[i] && name == cleanupNames[i]) return;
     }
-    for (auto& slot : cleanupNames) {
-        if (slot[0] != '\0') continue;
-        // The first character last: a handler never sees a name half written.
-        std::memcpy(slot + 1, name.c_str() + 1, name.size());
+    for (int i = 0; i < kCleanupSlots; ++i) {
+        if (cleanupSlotUsed[i]) continue;
+        // Marked last: a handler never sees a name half written.
+        std::memcpy(cleanupNames[i], name.c_str(), name.size() + 1);
         std::atomic_signal_fence(std::memory_order_seq_cst);
-        slot[0] = name[0];
+        cleanupSlotUsed[i] = 1;
         return;
     }
 }
 
 void ForgetForCleanup(const std::string& name) {
-    for (auto& slot : cleanupNames) {
-        if (name == slot) slot[0] = '\0';
+    for (int i = 0; i < kCleanupSlots; ++i) {
+        if (cleanupSlotUsed[i] && name == cleanupNames[i]) cleanupSlotUsed[i] = 0;
     }
 }
 
 extern "C" void RemoveFilesAndDie(int signalNumber) {
-    for (auto& slot : cleanupNames) {
-        if (slot[0] != '\0') unlink(slot);
+    for (int i = 0; i < kCleanupSlots; ++i) {
+        if (cleanupSlotUsed[i]) unlink(cleanupNames[i]);
     }
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
