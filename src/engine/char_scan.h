@@ -54,3 +54,17 @@ inline const char* FirstLineBreakOrMark(const char* from, const char* end) {
     while (from < end && *from != '\n' && *from != '\r' && *from != '\x1A') ++from;
     return from;
 }
+
+// Copies the text to the destination with every tab made a blank; returns the end of the copy.
+// Sixteen bytes at a time while that many are left, so the destination needs no room past it.
+inline char* CopyTabsAsBlanks(char* to, const char* from, size_t length) {
+    size_t i = 0;
+    for (; length - i >= sizeof(CharChunk); i += sizeof(CharChunk)) {
+        const CharChunk chunk = LoadChunk(from + i);
+        const CharChunk tabs = chunk == '\t';
+        const CharChunk copied = (chunk & ~tabs) | (tabs & ' ');
+        std::memcpy(to + i, &copied, sizeof copied);
+    }
+    for (; i < length; ++i) to[i] = from[i] == '\t' ? ' ' : from[i];
+    return to + length;
+}

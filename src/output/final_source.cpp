@@ -377,7 +377,7 @@ void WriteLabelEquates(RunState& state) {
         out.resize(width + 3 + rest.size() + (name.size() - head));
         char* to = out.data();
         auto copy = [&to](std::string_view text) {
-            for (const char c : text) *to++ = c == '\t' ? ' ' : c;
+            to = CopyTabsAsBlanks(to, text.data(), text.size());
         };
         copy(name.substr(0, head));
         for (size_t k = head; k < width; ++k) *to++ = ' ';

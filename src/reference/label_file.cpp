@@ -5,6 +5,7 @@
 
 #include "driver/files.h"
 #include "driver/run_state.h"
+#include "engine/char_scan.h"
 #include "engine/text_helpers.h"
 
 namespace {
@@ -87,14 +88,10 @@ size_t NamesLineOf(std::string_view entry, size_t dollar, std::string& out) {
     while (nameEnd > 0 && (entry[nameEnd - 1] == ' ' || entry[nameEnd - 1] == '\t')) --nameEnd;
     const size_t restLength = entry.size() - dollar - 1;
     out.resize(nameEnd + 2 + restLength);
-    char* to = out.data();
-    auto copy = [&to](const char* from, size_t length) {
-        for (size_t i = 0; i < length; ++i) *to++ = from[i] == '\t' ? ' ' : from[i];
-    };
-    copy(entry.data(), nameEnd);
+    char* to = CopyTabsAsBlanks(out.data(), entry.data(), nameEnd);
     *to++ = ' ';
     *to++ = '$';
-    copy(entry.data() + dollar + 1, restLength);
+    CopyTabsAsBlanks(to, entry.data() + dollar + 1, restLength);
     return nameEnd + 2;
 }
 

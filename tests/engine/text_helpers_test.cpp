@@ -105,3 +105,22 @@ TEST(MatchBits, GathersTheSameBitsEitherWay) {
         ASSERT_EQ(BitCount(expected), __builtin_popcount(expected)) << round;
     }
 }
+
+// Tabs become blanks at every length and position, whole chunks and the bytes after them alike,
+// and nothing past the copy is written.
+TEST(CopyTabsAsBlanks, TurnsEveryTabIntoABlankAndWritesNothingMore) {
+    uint32_t seed = 5;
+    for (size_t length = 0; length <= 3 * sizeof(CharChunk) + 1; ++length) {
+        for (int round = 0; round < 64; ++round) {
+            std::string from(length, ' '), expected(length + 1, '#');
+            for (size_t k = 0; k < length; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                from[k] = (seed >> 16) % 4 == 0 ? '\t' : static_cast<char>(seed >> 20);
+                expected[k] = from[k] == '\t' ? ' ' : from[k];
+            }
+            std::string to(length + 1, '#');
+            ASSERT_EQ(CopyTabsAsBlanks(to.data(), from.data(), length), to.data() + length);
+            ASSERT_EQ(to, expected) << length << " " << round;
+        }
+    }
+}
