@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "driver/console.h"
@@ -219,6 +221,24 @@ struct ValueList {
     const uint16_t* end() const { return values.get() + size; }
 };
 
+// A table of zeros that takes memory only where it is written: a large block comes from the
+// system already zero and untouched.
+template <typename T>
+class ZeroedArray {
+  public:
+    explicit ZeroedArray(size_t size) : items_(static_cast<T*>(std::calloc(size, sizeof(T)))) {
+        if (!items_) throw std::bad_alloc();
+    }
+    T& operator[](size_t i) { return items_.get()[i]; }
+    const T& operator[](size_t i) const { return items_.get()[i]; }
+
+  private:
+    struct Free {
+        void operator()(T* items) const { std::free(items); }
+    };
+    std::unique_ptr<T, Free> items_;
+};
+
 // A set of word indexes of an AddressBits, in the same summary form, with a list for clearing.
 struct WordMarks {
     WordSummary bits;
@@ -256,28 +276,28 @@ struct WrittenWords {
     }
 };
 
-// What the instruction at one address is, whenever a pass decodes it.
+// What the instruction at one address is, whenever a pass decodes it. Eight bytes, as there is
+// one for every address of the region: the addresses it names are kept only where they lie
+// within $0000-$FFFF (one outside touches no table), which its flags tell.
 struct StepFacts {
     enum Flag : uint8_t {
         Undefined = 1,
-        HasOperand = 2,    // its text has an operand number
-        Flow = 4,          // a followed jump or branch
-        Recorded = 8,      // decoding it records its operand value
-        EndsPass = 16,     // rejecting it ends the pass
-        AlwaysDecide = 32  // a jump whose target is not its operand number: never stepped over
+        HasOperand = 2,      // its text has an operand number
+        Flow = 4,            // a followed jump or branch, its target within the address space
+        Recorded = 8,        // decoding it records its operand value, one within the space
+        EndsPass = 16,       // rejecting it ends the pass
+        AlwaysDecide = 32,   // a jump whose target is not its operand number: never stepped over
+        OperandInSpace = 64  // with HasOperand: the operand number lies within the space
     };
     uint8_t flags = 0;
     uint8_t length = 1;
-    int32_t operand = -1;  // -1: outside the address space (touches no table)
-    int32_t target = -1;
-    int32_t recordedValue = -1;
+    uint16_t operand = 0;
+    uint16_t target = 0;
+    uint16_t recordedValue = 0;
 
     bool Has(Flag flag) const { return (flags & flag) != 0; }
 };
-
-int32_t AddressOrNone(int64_t value) {
-    return InAddressSpace(value) ? static_cast<int32_t>(value) : -1;
-}
+static_assert(sizeof(StepFacts) == 8, "one for every address of a region");
 
 class Replay {
   public:
@@ -293,8 +313,6 @@ class Replay {
         codeTwoBefore_ = code_;
         entryAtStart_ = entry_;
         entryBefore_ = entry_;
-        codeRefPass_.assign(kAddressCount, 0);
-        codeRefStep_.assign(kAddressCount, 0);
         DecodeImage(shapes);
         IndexWriters();
         if (trace) TakeTrace(*trace);
@@ -373,19 +391,24 @@ class Replay {
             f.length = static_cast<uint8_t>(d.length);
             if (d.hasOperand) {
                 f.flags |= StepFacts::HasOperand;
-                f.operand = AddressOrNone(d.operand);
+                if (InAddressSpace(d.operand)) {
+                    f.flags |= StepFacts::OperandInSpace;
+                    f.operand = static_cast<uint16_t>(d.operand);
+                }
             }
             if (d.isFlow) {
-                f.flags |= StepFacts::Flow;
-                f.target = AddressOrNone(d.target);
+                if (InAddressSpace(d.target)) {
+                    f.flags |= StepFacts::Flow;
+                    f.target = static_cast<uint16_t>(d.target);
+                }
                 if (!d.hasOperand || d.operand != d.target) {
                     f.flags |= StepFacts::AlwaysDecide;
                     alwaysDecide_.Set(a);
                 }
             }
-            if (d.recorded) {
+            if (d.recorded && InAddressSpace(d.recordedValue)) {
                 f.flags |= StepFacts::Recorded;
-                f.recordedValue = AddressOrNone(d.recordedValue);
+                f.recordedValue = static_cast<uint16_t>(d.recordedValue);
             }
             if (position + d.length >= EndOffset(region_)) f.flags |= StepFacts::EndsPass;
         }
@@ -398,24 +421,26 @@ class Replay {
         const StepFacts& f = FactsAt(a);
         const int32_t own = f.Has(StepFacts::HasOperand) ? static_cast<int32_t>(a) : -1;
         const int32_t recorded = f.Has(StepFacts::Recorded) ? f.recordedValue : -1;
-        const int32_t operand = f.Has(StepFacts::HasOperand) ? f.operand : -1;
+        const int32_t operand = f.Has(StepFacts::OperandInSpace) ? f.operand : -1;
         if (recorded >= 0) visit(recorded);
         if (operand >= 0 && operand != recorded) visit(operand);
         if (own >= 0 && own != recorded && own != operand) visit(own);
     }
 
-    // For every address, the instructions that can write its bit, by rising address.
+    // For every address, the instructions that can write its bit, by rising address: those of
+    // bit b are writers_[writerStart_[b]] up to writerStart_[b + 1]. Counted two places ahead,
+    // so that placing them moves each start where it belongs.
     void IndexWriters() {
-        writerStart_.assign(kAddressCount + 1, 0);
+        writerStart_.assign(kAddressCount + 2, 0);
         for (int64_t a = first_; a < end_; ++a) {
-            ForEachWrittenBit(a, [&](int32_t bit) { ++writerStart_[bit + 1]; });
+            ForEachWrittenBit(a, [&](int32_t bit) { ++writerStart_[bit + 2]; });
         }
-        for (int64_t i = 0; i < kAddressCount; ++i) writerStart_[i + 1] += writerStart_[i];
-        writers_.resize(writerStart_[kAddressCount]);
-        std::vector<uint32_t> next(writerStart_.begin(), writerStart_.end() - 1);
+        for (int64_t i = 2; i <= kAddressCount; ++i) writerStart_[i + 1] += writerStart_[i];
+        writers_.resize(writerStart_[kAddressCount + 1]);
         for (int64_t a = first_; a < end_; ++a) {
-            ForEachWrittenBit(
-                a, [&](int32_t bit) { writers_[next[bit]++] = static_cast<uint16_t>(a); });
+            ForEachWrittenBit(a, [&](int32_t bit) {
+                writers_[writerStart_[bit + 1]++] = static_cast<uint16_t>(a);
+            });
         }
     }
 
@@ -532,15 +557,14 @@ class Replay {
             a += 1;
             return true;
         }
-        if (f.Has(StepFacts::Flow) && f.target >= 0) {
+        if (f.Has(StepFacts::Flow)) {
             AddEntry(f.target);
             if (!TestBit(state_.codeRefMap, f.target) && f.target < a && !code_.Test(f.target)) {
                 state_.passAgain = 1;
             }
         }
         for (int i = 0; i < length; ++i) SetCode(a + i);
-        if (f.Has(StepFacts::HasOperand) && f.operand >= 0 &&
-            !TestBit(state_.codeRefMap, f.operand)) {
+        if (f.Has(StepFacts::OperandInSpace) && !TestBit(state_.codeRefMap, f.operand)) {
             SetBit(state_.codeRefMap, f.operand);
             codeRefPass_[f.operand] = pass_;
             codeRefStep_[f.operand] = static_cast<uint16_t>(a);
@@ -629,7 +653,8 @@ class Replay {
             if (!steps_.Test(s)) continue;
             const StepFacts& f = FactsAt(s);
             if (!accepted_.Test(s) && f.Has(StepFacts::HasOperand)) {
-                if (s == bit || (f.operand == bit && ClearsUnnamed(bit, s))) {
+                if (s == bit || (f.Has(StepFacts::OperandInSpace) && f.operand == bit &&
+                                 ClearsUnnamed(bit, s))) {
                     ClearBit(state_.referencedMap, bit);
                     return;
                 }
@@ -673,8 +698,9 @@ class Replay {
     AddressBits touched_;
     ValueList<kAddressCount> touchedList_;
 
-    std::vector<uint32_t> codeRefPass_;  // the pass that set a codeRefMap bit (0: before them)
-    std::vector<uint16_t> codeRefStep_;  // ... and the instruction that set it
+    // The pass that set a codeRefMap bit (0: before them), and the instruction that set it.
+    ZeroedArray<uint32_t> codeRefPass_{kAddressCount};
+    ZeroedArray<uint16_t> codeRefStep_{kAddressCount};
     ValueList<kAddressCount> codeRefsThisPass_;
     ValueList<kAddressCount> codeRefsLastPass_;
 
