@@ -6,8 +6,11 @@ rounds of one program after rounds of the other.
     python3 bench/interleave.py RUNS 'COMMAND A' 'COMMAND B' ...
 
 Each command is split at blanks and started directly (no shell), with its output to /dev/null,
-in the current folder."""
+in the current folder. The order within each turn is shuffled (with a fixed seed), so that no
+command always runs right after itself or right after the same other one: a run can slow the
+next one down (the file it left behind is still being written out, say)."""
 import os
+import random
 import statistics
 import sys
 import time
@@ -18,10 +21,10 @@ def main():
     commands = [c.split() for c in sys.argv[2:]]
     times = [[] for _ in commands]
     devnull = os.open(os.devnull, os.O_WRONLY)
-    for i in range(runs):
+    shuffle = random.Random(1)
+    for _ in range(runs):
         order = list(range(len(commands)))
-        if i % 2:
-            order.reverse()
+        shuffle.shuffle(order)
         for k in order:
             start = time.perf_counter_ns()
             pid = os.posix_spawn(commands[k][0], commands[k], os.environ,
