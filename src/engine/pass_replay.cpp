@@ -478,6 +478,7 @@ class Replay {
         state_.currentAddress = a;
 
         SettleReferences();
+        if (top_) SettleAfterPastTopChange(ended ? -1 : PastTopWay(a));
         if (!ended && top_) {
             // Past $FFFF the byte rule reads the code mark of $FFFF, which the walk keeps here.
             state_.addressInfo[kLastAddress].isCode = code_.Test(kLastAddress) ? 1 : 0;
@@ -646,6 +647,30 @@ class Replay {
         for (uint16_t bit : codeRefsLastPass_) Settle(bit);
     }
 
+    // Which steps a pass takes past $FFFF, and whether it goes on to top_->from, follows from
+    // where its walk leaves $FFFF and, when that is at $10000, from the code mark of $FFFF.
+    int64_t PastTopWay(int64_t a) const {
+        return a * 2 + (a == kAddressCount && code_.Test(kLastAddress) ? 1 : 0);
+    }
+
+    // The writes a pass makes past $FFFF come after all of the region's. When they are not
+    // those of the last pass, a bit that the last pass's wrote no longer holds what its last
+    // writer in the region left, so every bit they could have written is worked out again.
+    void SettleAfterPastTopChange(int64_t way) {
+        if (way == lastPastTopWay_) return;
+        lastPastTopWay_ = way;
+        for (uint16_t bit : top_->nearTopBits) Settle(bit);
+        for (uint32_t i : top_->words) {
+            uint8_t bytes[sizeof(uint64_t)];  // the word holds referencedMap's bytes in order
+            std::memcpy(bytes, &top_->written[i], sizeof bytes);
+            for (int k = 0; k < 8; ++k) {
+                for (int m = 0; m < 8; ++m) {
+                    if (bytes[k] & bitMasks[m]) Settle(int64_t{i} * 64 + k * 8 + m);
+                }
+            }
+        }
+    }
+
     void Settle(int64_t bit) {
         // The writers in falling address order; within one, the writes in reverse order.
         for (uint32_t i = writerStart_[bit + 1]; i-- > writerStart_[bit];) {
@@ -705,6 +730,7 @@ class Replay {
     ValueList<kAddressCount> codeRefsLastPass_;
 
     uint32_t pass_ = 0;
+    int64_t lastPastTopWay_ = -2;  // unknown before the first pass: -1 a pass that ends before
     bool haveTrace_ = false;
     int64_t lastStep_ = -1;
     int64_t markedEnd_ = -1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "driver/run_state.h"
 
@@ -38,6 +39,16 @@ PastTop StudyPastTop(RunState& state, const OpcodeShapes& shapes) {
             const Decoded d = DecodeAt(state, shapes, region, kTop);
             top.quietAtTop = !(d.isFlow && InAddressSpace(d.target)) &&
                              !(d.hasOperand && InAddressSpace(d.operand));
+        }
+    }
+    for (int64_t a = std::max(region.address, kTop); a < std::min(end, kSameEveryPassFrom); ++a) {
+        state.sourceFile.Seek(FileOffsetOf(region, a));
+        if (state.mnemonicTable[state.sourceFile.ReadByte()].empty()) continue;
+        const Decoded d = DecodeAt(state, shapes, region, a);
+        for (const auto& [writes, bit] :
+             {std::pair{d.recorded, d.recordedValue}, std::pair{d.hasOperand, d.operand}}) {
+            if (writes && InAddressSpace(bit))
+                top.nearTopBits.push_back(static_cast<uint16_t>(bit));
         }
     }
     top.from = std::max(region.address, kSameEveryPassFrom);

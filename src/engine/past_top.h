@@ -30,6 +30,10 @@ struct PastTop {
     // write, those some step sets, and those whose last write is a set.
     std::vector<uint64_t> written, setSome, setLast;
     std::vector<uint32_t> words;  // the words of written that are not zero
+    // The bits that the steps at $10000-$10002 can write (their operand values and operand
+    // numbers within $0000-$FFFF). Which of those steps a pass takes, and whether it goes on to
+    // `from`, depends on where its walk leaves $FFFF and on the code mark of $FFFF.
+    std::vector<uint16_t> nearTopBits;
 };
 
 // Works out what the passes do past $FFFF in the current region (nothing when it ends before).

@@ -311,6 +311,25 @@ TEST(ReplayedPasses, MatchFullPassesInRareCases) {
                          0x42, 0x00, 0x05,  // accepted: names $0012
                          0xD0, 0xFA});      // bne $0409: back into data
     EXPECT_EQ(Compare(named, 1), 2u);
+
+    // An instruction at $FFFF that runs past it is accepted in every other pass only (the bytes
+    // past $FFFF are data, its own mark flips), so the walk leaves $FFFF at $10002 and reaches
+    // the steps that every pass takes alike, or at $10000 and ends the pass before them. The
+    // bne at $10003 clears the bit of $0000, which the lda #$00 below $FFFF sets in every pass.
+    Scenario flipping;
+    flipping.table = ShippedTable();
+    flipping.start = 0xFF00;
+    const int links = 80;  // undefined byte and a bne back: each pass uncovers one more
+    flipping.image = Image({0x4C, (0xFF03 + 3 * links - 2) & 0xFF, 0xFF});  // jmp to the last bne
+    for (int i = 0; i < links; ++i) flipping.image += Image({0x02, 0xD0, 0xFB});
+    flipping.image += std::string(static_cast<size_t>(0xFFFB - 0xFF03 - 3 * links), '\xEA');
+    flipping.image += Image({0xA9, 0x00,        // $FFFB lda #$00
+                             0xEA, 0xEA,        // $FFFD
+                             0xAD, 0xE8, 0xAD,  // $FFFF lda $ADE8 ($10000 inx, $10001 lda)
+                             0x02,              // $10002
+                             0xD0, 0xFB,        // $10003 bne $0000 (past $FFFF)
+                             0xEA});            // $10005: the lda at $10001 ends the pass
+    EXPECT_GT(Compare(flipping, 2), 40u);
 }
 
 // A trace takes the address table as it stands whether or not its chunks have been set up: a
