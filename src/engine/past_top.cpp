@@ -33,18 +33,16 @@ PastTop StudyPastTop(RunState& state, const OpcodeShapes& shapes) {
     const Region& region = CurrentRegion(state);
     const int64_t end = EndAddress(region);
     state.phase = 1;
-    if (region.address <= kTop && kTop < end) {
-        state.sourceFile.Seek(FileOffsetOf(region, kTop));
-        if (!state.mnemonicTable[state.sourceFile.ReadByte()].empty()) {
-            const Decoded d = DecodeAt(state, shapes, region, kTop);
-            top.quietAtTop = !(d.isFlow && InAddressSpace(d.target)) &&
-                             !(d.hasOperand && InAddressSpace(d.operand));
-        }
-    }
+    // The addresses $10000-$10002, where the byte rule still decides (which of them a pass
+    // takes as steps depends on where it leaves $FFFF).
     for (int64_t a = std::max(region.address, kTop); a < std::min(end, kSameEveryPassFrom); ++a) {
         state.sourceFile.Seek(FileOffsetOf(region, a));
         if (state.mnemonicTable[state.sourceFile.ReadByte()].empty()) continue;
         const Decoded d = DecodeAt(state, shapes, region, a);
+        if (a == kTop) {
+            top.quietAtTop = !(d.isFlow && InAddressSpace(d.target)) &&
+                             !(d.hasOperand && InAddressSpace(d.operand));
+        }
         for (const auto& [writes, bit] :
              {std::pair{d.recorded, d.recordedValue}, std::pair{d.hasOperand, d.operand}}) {
             if (writes && InAddressSpace(bit))
