@@ -16,11 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.h"
-#include "driver/files.h"
+#include "core/run_state.h"
 #include "driver/run_sequence.h"
-#include "driver/run_state.h"
 #include "engine/analysis.h"
+#include "files/console.h"
+#include "files/text_reader.h"
+#include "files/text_writer.h"
 #include "reference/mnemonic_file.h"
 
 namespace {
@@ -92,7 +93,7 @@ void RunAnalysisOn(benchmark::State& bench, const std::string& kind) {
     for (auto _ : bench) {
         bench.PauseTiming();
         auto state = std::make_unique<RunState>();
-        state->console = console;
+        state->console.out = console;
         SetRunDefaults(*state);
         state->mnemonicTable = table->mnemonicTable;
         state->startAddress = kind == "real" ? 0x1000 : 0;  // the samples load at $1000

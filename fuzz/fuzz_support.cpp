@@ -8,9 +8,9 @@
 #include <memory>
 #include <sstream>
 
+#include "core/run_state.h"
 #include "driver/run_sequence.h"
-#include "driver/run_state.h"
-#include "driver/stops.h"
+#include "files/stops.h"
 
 void EnterFuzzFolder() {
     static bool entered = false;
@@ -32,7 +32,7 @@ void PutFile(const std::string& name, const std::string& bytes) {
 void RunOnce(const std::vector<std::string>& arguments) {
     static std::FILE* console = std::fopen("/dev/null", "w");
     auto state = std::make_unique<RunState>();
-    state->console = console;
+    state->console.out = console;
     try {
         RunVelkor(*state, arguments);
     } catch (const UsageStop&) {

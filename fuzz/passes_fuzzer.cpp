@@ -12,11 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "driver/files.h"
+#include "core/address_table.h"
 #include "driver/run_sequence.h"
-#include "driver/run_state.h"
 #include "engine/analysis.h"
 #include "engine/pass_replay.h"
+#include "files/text_reader.h"
 #include "fuzz_support.h"
 #include "reference/mnemonic_file.h"
 
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::array<std::unique_ptr<RunState>, 3> runs;
     for (auto& run : runs) {
         run = std::make_unique<RunState>();
-        run->console = console;
+        run->console.out = console;
         SetRunDefaults(*run);
         run->mnemonicTable = Table((flags >> 1) % 3);
         run->startAddress = start;

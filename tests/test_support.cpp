@@ -53,7 +53,7 @@ std::string Bytes(std::initializer_list<int> values) {
 
 TestRun::TestRun() : state(std::make_unique<RunState>()) {
     console = std::tmpfile();
-    state->console = console;
+    state->console.out = console;
     SetRunDefaults(*state);
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_state.h"
+#include "core/run_state.h"
 
 // Creates an empty folder under /tmp, makes it the current directory, and on destruction
 // returns to the previous directory and removes the folder.

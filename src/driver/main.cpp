@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.h"
-#include "driver/files.h"
+#include "core/run_state.h"
 #include "driver/run_sequence.h"
-#include "driver/run_state.h"
-#include "driver/stops.h"
 #include "driver/usage.h"
+#include "files/console.h"
+#include "files/created_files.h"
+#include "files/stops.h"
 
 int main(int argc, char** argv) {
     // The console only shows progress: a reader that goes away must not end the run. A file
@@ -28,17 +28,17 @@ int main(int argc, char** argv) {
         if (stop.message.empty()) {
             WriteUsageText(*state);
         } else {
-            ConsoleLine(*state, stop.message);
+            ConsoleLine(state->console, stop.message);
         }
         return kExitUsage;
     } catch (const ErrorStop& stop) {
-        if (stop.lineEndFirst) ConsoleLine(*state, "");
-        ConsoleLine(*state, stop.message);
+        if (stop.lineEndFirst) ConsoleLine(state->console, "");
+        ConsoleLine(state->console, stop.message);
         return kExitError;
     } catch (const IoFailure& failure) {
-        ConsoleEndOpenLine(*state);
-        ConsoleLine(*state, "I/O error " + std::to_string(failure.code) + ": " +
-                                std::strerror(failure.code) + " (" + failure.file + ")");
+        ConsoleEndOpenLine(state->console);
+        ConsoleLine(state->console, "I/O error " + std::to_string(failure.code) + ": " +
+                                        std::strerror(failure.code) + " (" + failure.file + ")");
         return failure.code;
     }
 }

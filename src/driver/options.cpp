@@ -2,13 +2,14 @@
 
 #include <cctype>
 
-#include "driver/files.h"
-#include "driver/run_state.h"
-#include "driver/stops.h"
+#include "core/address_table.h"
 #include "driver/usage.h"
-#include "engine/file_tests.h"
+#include "engine/layer_setup.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
+#include "files/file_ops.h"
+#include "files/stops.h"
+#include "files/text_reader.h"
 
 namespace {
 
@@ -23,21 +24,6 @@ int64_t BlockAddress(const std::string& argument, size_t index) {
     int64_t address = ParseNumber32(argument.substr(index));
     if (!InAddressSpace(address)) ShowUsage();
     return address;
-}
-
-// -bc / -bd: a code or data block start that also carries a label.
-void MarkLabelledBlock(RunState& state, int64_t address, uint8_t isCode) {
-    SetIsCode(state, address, isCode);
-    SetIsEntry(state, address, 1);
-    SetBit(state.referencedMap, address);
-    SetBit(state.codeRefMap, address);
-}
-
-// -bac / -bad: a block start of the given kind for the data-block mode.
-void MarkBlockKind(RunState& state, int64_t address, uint8_t isCode, char kind) {
-    SetIsCode(state, address, isCode);
-    SetIsEntry(state, address, 1);
-    SetBlockKind(state, address, static_cast<uint8_t>(kind));
 }
 
 // Applies the block option and keeps it for the layers that are set up later.
@@ -87,22 +73,6 @@ void ParseSkipOrStyle(RunState& state, const std::string& argument) {
 }
 
 }  // namespace
-
-void ApplyBlockHint(RunState& state, const BlockHint& hint) {
-    switch (hint.kind) {
-        case 'c':
-            MarkLabelledBlock(state, hint.address, 1);
-            break;
-        case 'd':
-            MarkLabelledBlock(state, hint.address, 0);
-            break;
-        case 'C':
-            MarkBlockKind(state, hint.address, 1, 'B');
-            break;
-        default:
-            MarkBlockKind(state, hint.address, 0, 'W');
-    }
-}
 
 void ParseOption(RunState& state, const std::string& argument) {
     if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) ShowUsage();

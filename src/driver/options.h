@@ -5,8 +5,6 @@
 
 struct RunState;
 
-struct BlockHint;
-
 // Options files may name further options files, up to this depth.
 constexpr int kMaxOptionFileDepth = 8;
 
@@ -23,6 +21,3 @@ void ParseArgument(RunState& state, const std::string& argument, int depth = 0);
 // to the end of the line), without the blanks and tabs around it; empty for a line that holds
 // none.
 std::string OptionOfLine(const std::string& line);
-
-// Puts a block option into the tables: what -bc, -bd, -bac or -bad does to its address.
-void ApplyBlockHint(RunState& state, const BlockHint& hint);

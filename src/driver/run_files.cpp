@@ -9,12 +9,12 @@
 #include <cerrno>
 #include <tuple>
 
-#include "driver/files.h"
+#include "core/run_state.h"
 #include "driver/run_sequence.h"
-#include "driver/run_state.h"
-#include "driver/stops.h"
-#include "engine/file_tests.h"
 #include "engine/instruction_format.h"
+#include "files/file_ops.h"
+#include "files/result_replacement.h"
+#include "files/stops.h"
 #include "output/final_source.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
@@ -158,35 +158,4 @@ FolderLocks GuardRunFiles(const RunState& state) {
         }
     }
     return locks;
-}
-
-ResultReplacement::ResultReplacement(RunState& state, const std::string& resultName)
-    : state_(state), resultName_(resultName), unfinishedName_(resultName + kUnfinishedSuffix) {
-    if (!CanWriteFile(resultName_)) {
-        throw ErrorStop{"ERROR: File " + resultName_ + " in use.", true};
-    }
-    state_.asmFile.Create(unfinishedName_);
-    struct stat status {};
-    if (stat(resultName_.c_str(), &status) != 0) return;
-    try {
-        state_.asmFile.SetMode(status.st_mode & 07777);
-    } catch (...) {
-        Remove();
-        throw;
-    }
-}
-
-void ResultReplacement::Remove() {
-    state_.asmFile.Discard();
-    unlink(unfinishedName_.c_str());
-}
-
-void ResultReplacement::PutInPlace() {
-    state_.asmFile.Close();
-    ReplaceFile(unfinishedName_, resultName_);
-    placed_ = true;
-}
-
-ResultReplacement::~ResultReplacement() {
-    if (!placed_) Remove();
 }

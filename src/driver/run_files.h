@@ -6,16 +6,14 @@
 //    folders still run side by side);
 //  - before the first of them is created, none may be the image, a reference file or another of
 //    them, by name or through a link; otherwise the run stops and changes nothing;
-//  - the result is written under its unfinished name and only put in place once it is whole, so
-//    an earlier result is either kept or replaced, never cut short.
+//  - the result is written under its unfinished name and only put in place once it is whole
+//    (files/result_replacement.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct RunState;
-
-constexpr char kUnfinishedSuffix[] = ".partial";
 
 // Locks held on folders; released when the object goes.
 class FolderLocks {
@@ -37,25 +35,3 @@ class FolderLocks {
 // file it would write is one of its inputs or another of its files. Called before the run creates
 // any file, while sourceName still holds the source argument.
 FolderLocks GuardRunFiles(const RunState& state);
-
-// The result file, opened as asmFile under its unfinished name, with the permissions of the
-// result it replaces. Stops the run with the "in use" message when the result may not be
-// written. Unless it is put in place, the unfinished file is removed when the object goes.
-class ResultReplacement {
-  public:
-    ResultReplacement(RunState& state, const std::string& resultName);
-    ResultReplacement(const ResultReplacement&) = delete;
-    ResultReplacement& operator=(const ResultReplacement&) = delete;
-    ~ResultReplacement();
-
-    // Closes the unfinished file and puts it in place of the result.
-    void PutInPlace();
-
-  private:
-    void Remove();  // the unfinished file, closed and removed
-
-    RunState& state_;
-    std::string resultName_;
-    std::string unfinishedName_;
-    bool placed_ = false;
-};

@@ -1,16 +1,16 @@
 #include "driver/run_sequence.h"
 
-#include "driver/console.h"
+#include "core/address_table.h"
 #include "driver/options.h"
 #include "driver/run_files.h"
-#include "driver/run_state.h"
-#include "driver/stops.h"
 #include "driver/usage.h"
 #include "engine/analysis.h"
 #include "engine/atari_file.h"
-#include "engine/file_tests.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
+#include "files/console.h"
+#include "files/file_ops.h"
+#include "files/stops.h"
 #include "output/data_block.h"
 #include "output/final_source.h"
 #include "output/listing_writer.h"
@@ -26,23 +26,6 @@ void SetRunDefaults(RunState& state) {
     ResetAddressTables(state);
 }
 
-void ResetAddressTables(RunState& state) {
-    // Each chunk takes its start values when it is next used.
-    state.preparedChunks = 0;
-}
-
-void PrepareChunk(RunState& state, int64_t address) {
-    const int64_t first = address & ~(kTableChunk - 1);
-    AddressInfo* const chunk = state.addressInfo.data() + first;
-    for (int64_t i = 0; i < kTableChunk; ++i) chunk[i] = StartInfo(first + i);
-    state.preparedChunks |= uint64_t{1} << (address >> kTableChunkBits);
-}
-
-void OpenSource(RunState& state, const std::string& name) {
-    state.sourceFile.Open(name);
-    state.sourceFile.Seek(state.skipCount);
-}
-
 std::string BaseName(const std::string& argument) {
     size_t nameStart = argument.rfind('/');
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
@@ -53,7 +36,7 @@ std::string BaseName(const std::string& argument) {
 namespace {
 
 void LoadMnemonicFile(RunState& state) {
-    ConsoleLine(state, "Read file: MNEMO.QVT");
+    ConsoleLine(state.console, "Read file: MNEMO.QVT");
     if (!FileExists(kMnemonicFileName)) throw ErrorStop{"ERROR: File 'MNEMO.QVT' not found."};
     for (std::string& pattern : state.mnemonicTable) pattern.clear();
     state.sourcePath = state.sourceName;
@@ -61,30 +44,31 @@ void LoadMnemonicFile(RunState& state) {
 }
 
 void CheckLabelFile(RunState& state) {
-    ConsoleLine(state, "Read file: MEMORY.QVT");
+    ConsoleLine(state.console, "Read file: MEMORY.QVT");
     if (!FileExists(kLabelFileName)) throw ErrorStop{"ERROR: File 'MEMORY.QVT' not found."};
 }
 
 // The summary line, written around the opening of the image so that a failure to open it is
 // reported after the name.
 void OpenImage(RunState& state) {
-    ConsoleWrite(state, state.sourceName + " -> ");
+    ConsoleWrite(state.console, state.sourceName + " -> ");
     OpenSource(state, state.sourceName);
     state.imageSize = state.sourceFile.Size();
     if (state.atariFiles == 0) {
         state.image = RawImageMap(state.startAddress, state.skipCount, state.imageSize);
     }
     state.sourceName = BaseName(state.sourceName);
-    ConsoleLine(state, state.sourceName + ".asm  Address: $" + FormatHex(state.startAddress, 4));
-    if (state.atariFiles == 1) ConsoleLine(state, state.image.found);
-    for (const std::string& warning : state.image.warnings) ConsoleLine(state, warning);
+    ConsoleLine(state.console,
+                state.sourceName + ".asm  Address: $" + FormatHex(state.startAddress, 4));
+    if (state.atariFiles == 1) ConsoleLine(state.console, state.image.found);
+    for (const std::string& warning : state.image.warnings) ConsoleLine(state.console, warning);
 }
 
 }  // namespace
 
 void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
-    ConsoleLine(state, "");
-    ConsoleLine(state, kBanner);
+    ConsoleLine(state.console, "");
+    ConsoleLine(state.console, kBanner);
     SetRunDefaults(state);
     if (arguments.empty()) ShowUsage();
     state.sourceName = arguments[0];
@@ -107,10 +91,10 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
     if (state.dataBlockOnly == 1) {
         state.phase = 2;
         WriteDataBlock(state);
-        ConsoleLine(state, "Done.");
+        ConsoleLine(state.console, "Done.");
         return;
     }
-    ConsoleWrite(state, "Pass ");
+    ConsoleWrite(state.console, "Pass ");
     state.passAgain = 1;
     RunAnalysis(state);
     WriteListing(state);

@@ -10,18 +10,11 @@ struct RunState;
 constexpr char kBanner[] = "CPU6502 DisAsembler v2.2 by Olvek/Quorlin";
 
 // Runs the whole sequence for the command-line arguments (the program name not included).
-// Early stops leave it as exceptions (stops.h).
+// Early stops leave it as exceptions (files/stops.h).
 void RunVelkor(RunState& state, const std::vector<std::string>& arguments);
 
 // The option defaults and the start values of the address table.
 void SetRunDefaults(RunState& state);
-
-// Every address of the table back to its start values (StartInfo): code everywhere but $FFFF,
-// no entry point, no block kind.
-void ResetAddressTables(RunState& state);
-
-// Opens the image for reading and positions it at the first byte after the skipped ones.
-void OpenSource(RunState& state, const std::string& name);
 
 // The source argument without the extension of its last path component: "../d/x.bin" gives
 // "../d/x", "dir.old/x.bin" gives "dir.old/x", "x.y.bin" gives "x".

@@ -1,7 +1,8 @@
 #include "driver/usage.h"
 
-#include "driver/console.h"
-#include "driver/stops.h"
+#include "core/run_state.h"
+#include "files/console.h"
+#include "files/stops.h"
 
 namespace {
 
@@ -31,5 +32,5 @@ void ShowUsage() {
 }
 
 void WriteUsageText(RunState& state) {
-    for (const char* line : kUsageLines) ConsoleLine(state, line);
+    for (const char* line : kUsageLines) ConsoleLine(state.console, line);
 }

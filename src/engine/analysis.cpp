@@ -5,13 +5,14 @@
 #include <memory>
 #include <string_view>
 
-#include "driver/console.h"
-#include "driver/run_state.h"
-#include "engine/layers.h"
+#include "core/address_table.h"
+#include "core/layer_tables.h"
+#include "engine/layer_setup.h"
 #include "engine/pass_replay.h"
 #include "engine/past_top.h"
 #include "engine/step_decoding.h"
 #include "engine/text_helpers.h"
+#include "files/console.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ void RunPass(RunState& state, Source& source, const Walk& walk) {
         state.currentAddress = region.address;
         WalkRegion(state, pass, source, index == walk.topRegion ? &walk.top : nullptr);
     }
-    ConsoleWrite(state, ".");
+    ConsoleWrite(state.console, ".");
 }
 
 // Whole passes while another is asked for, up to the given number.
@@ -454,7 +455,7 @@ void RunPassInMemory(RunState& state, const StepRules& rules, const Walk& walk,
             WalkBytesInMemory<false>(state, pass, rules, images[r], first, nullptr);
         }
     }
-    ConsoleWrite(state, ".");
+    ConsoleWrite(state.console, ".");
 }
 
 // The region's bytes.

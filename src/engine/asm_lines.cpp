@@ -1,6 +1,6 @@
 #include "engine/asm_lines.h"
 
-#include "driver/run_state.h"
+#include "core/run_state.h"
 
 void WriteAsmLine(RunState& state, std::string_view text) {
     if (state.phase == 2) state.asmFile.WriteLine(text);

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/files.h"
-#include "driver/run_state.h"
-#include "driver/stops.h"
+#include "core/address_table.h"
 #include "engine/text_helpers.h"
+#include "files/byte_file.h"
+#include "files/stops.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 struct RunState;
 
-// Reads the layout of the source into state.image (image_map.h) and sets startAddress to the
+// Reads the layout of the source into state.image (core/image_map.h) and sets startAddress to the
 // first address it loads. Stops the run with a message for a load file or cartridge that it
 // cannot read; nothing has been created then.
 void ReadAtariFile(RunState& state);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "driver/run_state.h"
+#include "core/address_table.h"
 #include "engine/asm_lines.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"

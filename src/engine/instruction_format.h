@@ -13,24 +13,13 @@
 #include <string>
 #include <vector>
 
-struct RunState;
+#include "core/run_state.h"
 
 constexpr char kInnerLabelFileName[] = "_tmp.$$$";
 
 // The instruction text for the opcode (the byte just read, at currentAddress), the image
 // positioned just after it; sets instructionLength. No trailing blanks.
 std::string FormatInstruction(RunState& state, uint8_t opcode);
-
-// How the listing writes an opcode's instruction: the pattern cut at its placeholder, worked out
-// once per run (instruction_format.cpp says which patterns take this way).
-struct InstructionTemplate {
-    bool direct = false;   // written from the pieces below; otherwise through FormatInstruction
-    char placeholder = 0;  // 0: no operand
-    uint8_t length = 1;
-    bool immediate = false;                 // the pattern holds "#": no name replaces the operand
-    bool jumpOrCall = false;                // "jmp" or "jsr" in the pattern: never ".w"
-    std::string before, beforeWide, after;  // around the operand; beforeWide with ".w"
-};
 
 // The templates of the opcode table.
 std::vector<InstructionTemplate> InstructionTemplates(const RunState& state);

@@ -1,6 +1,6 @@
 #include "engine/label_helpers.h"
 
-#include "driver/run_state.h"
+#include "core/address_table.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
 
@@ -19,4 +19,20 @@ std::string LabelField(const RunState& state) {
         return CodeLabel(state, state.currentAddress) + "\t";
     }
     return "\t";
+}
+
+std::string WordOperand(const RunState& state, const Region& region) {
+    const int layer = region.targetLayer;
+    const int64_t value = region.wordValue;
+    bool labelled = false;
+    if (layer >= 0 && state.dataBlockOnly == 1) {
+        labelled = true;  // a block start of its layer
+    } else if (layer == state.currentLayer) {
+        labelled = IsLabelTarget(state, value);
+    } else if (layer >= 0) {
+        const KeptLayer& kept = state.keptLayers[static_cast<size_t>(layer)];
+        labelled = TestBit(kept.referencedMap, value) && TestBit(kept.codeRefMap, value);
+    }
+    if (const std::string* name = UserNameOf(state, value)) return *name;
+    return (labelled ? LabelPrefixOfLayer(layer) : std::string("$")) + FormatHex(value, 4);
 }

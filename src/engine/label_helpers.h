@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/run_state.h"
+#include "core/address_table.h"
 
 constexpr char kLabelPrefix[] = "E_";
 
@@ -21,6 +21,10 @@ std::string CodeLabel(const RunState& state, int64_t address);
 // True when a line that starts at the address begins with its label: a label target, or an
 // address the user named.
 bool CarriesLabel(const RunState& state, int64_t address);
+
+// The operand of an address word: the label of the address it holds when that label is written
+// in the listing, its number otherwise.
+std::string WordOperand(const RunState& state, const Region& region);
 
 // The label field of the current address: its label and a tab in phase 2 when it carries one, a
 // lone tab otherwise.

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/run_state.h"
+#include "core/run_state.h"
 #include "engine/step_decoding.h"
 
 struct RunState;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "driver/run_state.h"
+#include "core/address_table.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "driver/run_state.h"
+#include "core/run_state.h"
 #include "engine/analysis.h"
 #include "engine/instruction_format.h"
 #include "engine/text_helpers.h"

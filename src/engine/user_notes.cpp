@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "driver/run_state.h"
-#include "driver/stops.h"
+#include "core/address_table.h"
 #include "engine/text_helpers.h"
+#include "files/stops.h"
 
 namespace {
 

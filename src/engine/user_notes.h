@@ -18,30 +18,7 @@
 #include <string>
 #include <vector>
 
-struct RunState;
-
-// A name given with -n, where it labels a line (layer; -1: no layer holds the address) and
-// whether a line carries it (defined).
-struct UserName {
-    int64_t address = 0;
-    std::string name;
-    int layer = -1;
-    bool defined = false;
-};
-
-struct UserComment {
-    int64_t address = 0;
-    std::string text;
-};
-
-// A line of the listing that holds bytes of the image: its number in the listing, the addresses
-// it holds [first, end) and its region. Kept only when there are comments to place.
-struct ListedLine {
-    uint64_t line = 0;
-    int64_t first = 0;
-    int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
-    int region = 0;
-};
+#include "core/run_state.h"
 
 // Splits the text of -n and -c after the letter: "$XXXX" (any number form), "=", the rest.
 // False when there is no "=" or the address lies outside $0000-$FFFF.

@@ -2,13 +2,14 @@
 
 #include <string>
 
-#include "driver/run_files.h"
-#include "driver/run_state.h"
+#include "core/address_table.h"
+#include "core/layer_tables.h"
 #include "engine/asm_lines.h"
 #include "engine/label_helpers.h"
-#include "engine/layers.h"
+#include "engine/layer_setup.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
+#include "files/result_replacement.h"
 #include "output/final_source.h"
 #include "output/listing_writer.h"
 
@@ -131,7 +132,7 @@ void StartSegment(RunState& state, const Segment& segment) {
 }  // namespace
 
 void WriteDataBlock(RunState& state) {
-    ResultReplacement result(state, state.sourceName + kResultExtension);
+    ResultReplacement result(state.asmFile, state.sourceName + kResultExtension);
     const std::vector<Region>& regions = state.image.regions;
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         PrepareLayer(state, layer);

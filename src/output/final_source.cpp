@@ -8,15 +8,16 @@
 #include <utility>
 #include <vector>
 
-#include "driver/console.h"
-#include "driver/files.h"
-#include "driver/run_files.h"
-#include "driver/run_state.h"
-#include "engine/char_scan.h"
+#include "core/address_table.h"
 #include "engine/instruction_format.h"
 #include "engine/label_helpers.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
+#include "files/char_scan.h"
+#include "files/console.h"
+#include "files/file_ops.h"
+#include "files/result_replacement.h"
+#include "files/text_reader.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
 
@@ -394,16 +395,16 @@ void WriteFinalSource(RunState& state) {
     const std::string listingName = state.sourceName + kListingExtension;
     const std::string resultName = state.sourceName + kResultExtension;
     ListingLines listing(state, listingName);
-    ResultReplacement result(state, resultName);
+    ResultReplacement result(state.asmFile, resultName);
     state.phase = 3;
     WriteEquates(state);
     CopyListing(state, listing);
     listing.Close();
     result.PutInPlace();
-    ConsoleLine(state, ".");
+    ConsoleLine(state.console, ".");
 
     if (state.useLabelFile == 1) EraseFile(kNamesFileName);
     EraseFile(kInnerLabelFileName);
     EraseFile(listingName);
-    ConsoleLine(state, "Done.");
+    ConsoleLine(state.console, "Done.");
 }

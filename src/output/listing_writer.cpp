@@ -5,22 +5,21 @@
 #include <memory>
 #include <string_view>
 
-#include "driver/console.h"
-#include "driver/run_sequence.h"
-#include "driver/run_state.h"
+#include "core/address_table.h"
+#include "core/layer_tables.h"
 #include "engine/asm_lines.h"
 #include "engine/instruction_format.h"
 #include "engine/label_helpers.h"
-#include "engine/layers.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
+#include "files/console.h"
+#include "output/line_queue.h"
 #include "reference/label_file.h"
 
 namespace {
 
 constexpr int kBytesPerDataLine = 16;
 constexpr int kCharactersPerString = 32;
-constexpr int64_t kMaxRepeatCount = 65535;
 // The final phase takes the listing from memory up to this size, and reads it back beyond.
 constexpr size_t kKeptListingLimit = 4 << 20;
 
@@ -312,84 +311,6 @@ void WriteHeader(RunState& state, int64_t address) {
 
 namespace {
 
-// Holds the line (or, with none, the marker) back; writes the line held before unless the new
-// one repeats it.
-// composed: the line lies in that buffer, which takes the held-back line's place instead of
-// being copied.
-[[gnu::always_inline]] inline void Queue(RunState& state, const std::string_view* line,
-                                         LineBuffer* composed = nullptr) {
-    const bool equal =
-        line ? !state.pendingIsMarker && *line == state.pendingLine.View() : state.pendingIsMarker;
-    // Assemblers take a repeat count up to 65535: a longer run starts a new line.
-    const bool full = line && state.itemCount + 1 >= kMaxRepeatCount;
-    const bool merged = equal && !full && !(line && line->find("dta") != std::string::npos);
-    if (merged) {
-        ++state.itemCount;
-        state.pendingEnd = state.lineEnd;
-    } else {
-        if (!state.pendingIsMarker) {
-            // A line that holds bytes, noted when there are comments to place.
-            if (state.pendingEnd > state.pendingFirst && !state.userComments.empty()) {
-                NoteListedLine(state, state.pendingFirst, state.pendingEnd, state.pendingRegion);
-            }
-            if (state.itemCount > 0) {
-                state.asmFile.WriteLine(
-                    InsertRepeatPrefix(state, std::string(state.pendingLine.View()),
-                                       ":" + std::to_string(state.itemCount + 1)));
-            } else {
-                state.asmFile.WriteLine(state.pendingLine.View());
-            }
-        }
-        state.itemCount = 0;
-    }
-    if (line) {
-        if (!merged) {
-            if (composed) {
-                state.pendingLine.Swap(*composed);
-            } else {
-                state.pendingLine.Assign(*line);
-            }
-            state.pendingFirst = state.lineFirst;
-            state.pendingEnd = state.lineEnd;
-            state.pendingRegion = state.currentRegion;
-        }
-    } else {
-        state.pendingLine.Clear();
-    }
-    state.pendingIsMarker = !line;
-    state.prevByte = state.currentByte;
-}
-
-void QueueText(RunState& state, std::string_view line) {
-    Queue(state, &line);
-}
-
-void QueueComposed(RunState& state, LineBuffer& composed) {
-    const std::string_view line = composed.View();
-    Queue(state, &line, &composed);
-}
-
-}  // namespace
-
-void QueueLine(RunState& state, const std::string& line) {
-    QueueText(state, line);
-}
-
-void QueueMarker(RunState& state) {
-    Queue(state, nullptr);
-}
-
-std::string InsertRepeatPrefix(const RunState& state, const std::string& line,
-                               const std::string& prefix) {
-    std::string mnemonic = state.mnemonicTable[state.prevByte].substr(0, 3);
-    size_t at = mnemonic.empty() ? std::string::npos : line.find(mnemonic);
-    std::string result = line;
-    result.insert(at == std::string::npos ? 0 : at, prefix + "\t");
-    return result;
-}
-
-namespace {
-
 // CloseDataLine as the listing needs it, its line end copied in place.
 inline void EndDataLine(RunState& state) {
     if (state.dataColumn <= 0) return;
@@ -587,5 +508,5 @@ void WriteListing(RunState& state) {
     state.asmFile.Close();
     state.listingKept = state.asmFile.KeptCopy();
     state.tmpFile.Close();
-    ConsoleWrite(state, ".");
+    ConsoleWrite(state.console, ".");
 }

@@ -16,14 +16,3 @@ void WriteListing(RunState& state);
 
 // The separator comment, the org line for the address, and the separator again.
 void WriteHeader(RunState& state, int64_t address);
-
-// The one-line-delayed writer: holds one line back and merges a run of equal instruction lines.
-void QueueLine(RunState& state, const std::string& line);
-
-// The no-line marker of the delayed writer: writes the held-back line and is never written
-// itself. Data bytes queue it, so equal lines on both sides of data are not merged.
-void QueueMarker(RunState& state);
-
-// The line with the prefix and a tab put in front of its mnemonic.
-std::string InsertRepeatPrefix(const RunState& state, const std::string& line,
-                               const std::string& prefix);

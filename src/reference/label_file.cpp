@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
-#include "driver/files.h"
-#include "driver/run_state.h"
-#include "engine/char_scan.h"
-#include "engine/text_helpers.h"
+#include "core/address_table.h"
+#include "core/number_text.h"
+#include "files/char_scan.h"
+#include "files/text_reader.h"
+#include "files/text_writer.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "driver/run_state.h"
+#include "core/run_state.h"
 
 std::string CutToken(RunState& state, char delimiter) {
     std::string& line = state.workLine;

@@ -1,8 +1,8 @@
 #include "reference/mnemonic_file.h"
 
-#include "driver/files.h"
-#include "driver/run_state.h"
-#include "engine/text_helpers.h"
+#include "core/number_text.h"
+#include "core/run_state.h"
+#include "files/text_reader.h"
 #include "reference/line_tokenizer.h"
 
 void LoadMnemonics(RunState& state) {

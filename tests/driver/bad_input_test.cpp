@@ -6,7 +6,7 @@
 #include <random>
 
 #include "driver/run_sequence.h"
-#include "driver/stops.h"
+#include "files/stops.h"
 #include "test_support.h"
 
 namespace {

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/stops.h"
+#include "core/address_table.h"
+#include "files/stops.h"
 #include "test_support.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/address_table.h"
 #include "test_support.h"
 
 TEST(SetRunDefaults, LeavesTheLastAddressAsData) {

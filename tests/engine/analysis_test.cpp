@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "core/address_table.h"
 #include "driver/run_sequence.h"
 #include "engine/atari_file.h"
 #include "engine/step_decoding.h"

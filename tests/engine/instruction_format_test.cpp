@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "core/address_table.h"
 #include "test_support.h"
 
 namespace {

@@ -6,8 +6,9 @@
 
 #include <random>
 
-#include "driver/files.h"
+#include "core/address_table.h"
 #include "engine/analysis.h"
+#include "files/text_reader.h"
 #include "reference/mnemonic_file.h"
 #include "test_support.h"
 

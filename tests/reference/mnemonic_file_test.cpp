@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "driver/files.h"
+#include "files/text_reader.h"
 #include "reference/line_tokenizer.h"
 #include "test_support.h"
 

@@ -1,8 +1,7 @@
-#include "engine/text_helpers.h"
-
 #include <gtest/gtest.h>
 
-#include "engine/char_scan.h"
+#include "core/address_table.h"
+#include "core/number_text.h"
 #include "test_support.h"
 
 TEST(FormatHex, WritesWholePairsOfUpperCaseDigits) {
@@ -73,54 +72,14 @@ TEST(IsTextChar, AcceptsExactlyTheStringCharacters) {
     for (auto [b, expected] : table) EXPECT_EQ(IsTextChar(b), expected) << "byte " << b;
 }
 
-TEST(ByteStyle, FollowsTheDataStyleAndKeepsQuotesOutOfStrings) {
+TEST(Bitmaps, PutTheLowestAddressInTheHighestBit) {
     TestRun run;
-    for (int b = 0; b < 256; ++b) EXPECT_EQ(ByteStyle(*run, b), 'D');
-    run->dataStyle = 'A';
-    for (int b = 0; b < 256; ++b) {
-        char expected = IsTextChar(b) && b != 0x27 ? 'A' : 'D';
-        EXPECT_EQ(ByteStyle(*run, b), expected) << "byte " << b;
-    }
-}
-
-// The two ways of gathering a chunk's matches agree, and so does counting them: every byte
-// value in every lane, and random mixes of matches.
-TEST(MatchBits, GathersTheSameBitsEitherWay) {
-    uint32_t seed = 11;
-    for (int round = 0; round < 4096; ++round) {
-        char bytes[sizeof(CharChunk)];
-        for (size_t k = 0; k < sizeof bytes; ++k) {
-            seed = seed * 1103515245u + 12345u;
-            bytes[k] = round < 256             ? static_cast<char>(round + static_cast<int>(k))
-                       : (seed >> 16) % 3 == 0 ? 'A'
-                                               : static_cast<char>(seed >> 20);
-        }
-        const CharChunk matches = LoadChunk(bytes) == 'A';
-        uint32_t expected = 0;
-        for (size_t k = 0; k < sizeof bytes; ++k) {
-            if (bytes[k] == 'A') expected |= uint32_t{1} << k;
-        }
-        ASSERT_EQ(MatchBits(matches), expected) << round;
-        ASSERT_EQ(MatchBitsByMultiplying(matches), expected) << round;
-        ASSERT_EQ(BitCount(expected), __builtin_popcount(expected)) << round;
-    }
-}
-
-// Tabs become blanks at every length and position, whole chunks and the bytes after them alike,
-// and nothing past the copy is written.
-TEST(CopyTabsAsBlanks, TurnsEveryTabIntoABlankAndWritesNothingMore) {
-    uint32_t seed = 5;
-    for (size_t length = 0; length <= 3 * sizeof(CharChunk) + 1; ++length) {
-        for (int round = 0; round < 64; ++round) {
-            std::string from(length, ' '), expected(length + 1, '#');
-            for (size_t k = 0; k < length; ++k) {
-                seed = seed * 1103515245u + 12345u;
-                from[k] = (seed >> 16) % 4 == 0 ? '\t' : static_cast<char>(seed >> 20);
-                expected[k] = from[k] == '\t' ? ' ' : from[k];
-            }
-            std::string to(length + 1, '#');
-            ASSERT_EQ(CopyTabsAsBlanks(to.data(), from.data(), length), to.data() + length);
-            ASSERT_EQ(to, expected) << length << " " << round;
-        }
-    }
+    SetBit(run->codeRefMap, 0x0400);
+    SetBit(run->codeRefMap, 0x0407);
+    EXPECT_EQ(run->codeRefMap[0x80], 0x81);
+    ClearBit(run->codeRefMap, 0x0400);
+    EXPECT_EQ(run->codeRefMap[0x80], 0x01);
+    SetBit(run->codeRefMap, -8);       // ignored
+    SetBit(run->codeRefMap, 0x10000);  // ignored
+    EXPECT_FALSE(TestBit(run->codeRefMap, -8));
 }

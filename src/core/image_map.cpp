@@ -1,4 +1,4 @@
-#include "engine/image_map.h"
+#include "core/image_map.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "output/listing_writer.h"
+#include "output/line_queue.h"
 
 #include <gtest/gtest.h>
 

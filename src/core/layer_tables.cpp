@@ -1,35 +1,8 @@
-#include "engine/layers.h"
+#include "core/layer_tables.h"
 
 #include <algorithm>
 
-#include "driver/options.h"
-#include "driver/run_sequence.h"
-#include "driver/run_state.h"
-#include "engine/label_helpers.h"
-#include "engine/text_helpers.h"
-#include "engine/user_notes.h"
-
-void PrepareLayer(RunState& state, int layer) {
-    state.currentLayer = layer;
-    state.labelPrefix = LabelPrefixOfLayer(layer);
-    // The first layer starts from the tables as the options left them.
-    if (layer > 0) {
-        ResetAddressTables(state);
-        state.referencedMap.fill(0);
-        state.codeRefMap.fill(0);
-    }
-    for (const Region& r : state.image.regions) {
-        if (r.layer != layer || (r.kind != RegionKind::Words && r.kind != RegionKind::Data)) {
-            continue;
-        }
-        for (int64_t a = r.address; a < EndAddress(r); ++a) SetIsCode(state, a, 0);
-    }
-    for (const ImageEntry& entry : state.image.entries) {
-        if (entry.layer != layer) continue;
-        ApplyBlockHint(state, {entry.address, state.dataBlockOnly == 1 ? 'C' : 'c'});
-    }
-    for (const BlockHint& hint : state.blockHints) ApplyBlockHint(state, hint);
-}
+#include "core/address_table.h"
 
 namespace {
 
@@ -76,20 +49,4 @@ void SwitchToLayer(RunState& state, int layer) {
     state.codeRefMap = kept.codeRefMap;
     state.currentLayer = layer;
     state.labelPrefix = LabelPrefixOfLayer(layer);
-}
-
-std::string WordOperand(const RunState& state, const Region& region) {
-    const int layer = region.targetLayer;
-    const int64_t value = region.wordValue;
-    bool labelled = false;
-    if (layer >= 0 && state.dataBlockOnly == 1) {
-        labelled = true;  // a block start of its layer
-    } else if (layer == state.currentLayer) {
-        labelled = IsLabelTarget(state, value);
-    } else if (layer >= 0) {
-        const KeptLayer& kept = state.keptLayers[static_cast<size_t>(layer)];
-        labelled = TestBit(kept.referencedMap, value) && TestBit(kept.codeRefMap, value);
-    }
-    if (const std::string* name = UserNameOf(state, value)) return *name;
-    return (labelled ? LabelPrefixOfLayer(layer) : std::string("$")) + FormatHex(value, 4);
 }

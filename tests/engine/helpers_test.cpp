@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "driver/stops.h"
+#include "core/address_table.h"
 #include "engine/asm_lines.h"
-#include "engine/file_tests.h"
 #include "engine/label_helpers.h"
+#include "engine/text_helpers.h"
 #include "engine/user_notes.h"
+#include "files/stops.h"
 #include "test_support.h"
 
 TEST(IsLabelTarget, NeedsBothBitmapsAndTheAddressSpace) {
@@ -20,18 +19,6 @@ TEST(IsLabelTarget, NeedsBothBitmapsAndTheAddressSpace) {
     EXPECT_FALSE(IsLabelTarget(*run, 0x10000));
 }
 
-TEST(Bitmaps, PutTheLowestAddressInTheHighestBit) {
-    TestRun run;
-    SetBit(run->codeRefMap, 0x0400);
-    SetBit(run->codeRefMap, 0x0407);
-    EXPECT_EQ(run->codeRefMap[0x80], 0x81);
-    ClearBit(run->codeRefMap, 0x0400);
-    EXPECT_EQ(run->codeRefMap[0x80], 0x01);
-    SetBit(run->codeRefMap, -8);       // ignored
-    SetBit(run->codeRefMap, 0x10000);  // ignored
-    EXPECT_FALSE(TestBit(run->codeRefMap, -8));
-}
-
 TEST(LabelField, GivesTheLabelOnlyInTheListingPhase) {
     TestRun run;
     run->currentAddress = 0x0400;
@@ -43,39 +30,6 @@ TEST(LabelField, GivesTheLabelOnlyInTheListingPhase) {
     EXPECT_EQ(LabelField(*run), "E_0400\t");
     run->currentAddress = 0x0401;
     EXPECT_EQ(LabelField(*run), "\t");
-}
-
-TEST(FileTests, AnswerWithoutFailingTheRun) {
-    TempDir dir;
-    WriteFile("present", "x");
-    EXPECT_TRUE(FileExists("present"));
-    EXPECT_FALSE(FileExists("missing"));
-    EXPECT_FALSE(FileExists(""));
-    mkdir("folder", 0755);
-    EXPECT_FALSE(FileExists("folder"));
-    EXPECT_FALSE(CanWriteFile("folder"));
-    EXPECT_FALSE(CanWriteFile(""));
-
-    EXPECT_TRUE(CanWriteFile("present"));
-    EXPECT_EQ(ReadFile("present"), "x");  // a test changes nothing
-    EXPECT_TRUE(CanWriteFile("new"));
-    EXPECT_FALSE(PathExists("new"));
-    EXPECT_FALSE(CanWriteFile("no-such-folder/x"));
-
-    mkfifo("pipe", 0644);  // opening it would wait for a writer or reader for ever
-    EXPECT_FALSE(FileExists("pipe"));
-    EXPECT_FALSE(CanWriteFile("pipe"));
-}
-
-TEST(FileTests, ReadOnlyFileIsNotWritableAndStaysUnchanged) {
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-    TempDir dir;
-    WriteFile("locked", "keep");
-    chmod("locked", 0444);
-    EXPECT_FALSE(CanWriteFile("locked"));
-    EXPECT_EQ(ReadFile("locked"), "keep");
-    chmod("locked", 0000);
-    EXPECT_FALSE(FileExists("locked"));
 }
 
 TEST(AsmLines, WriteOnlyInPhaseTwoAndCloseOpenDataLines) {
@@ -125,4 +79,14 @@ TEST(UserNames, RefuseNamesAnAssemblerReadsOtherwise) {
     EXPECT_THROW(CheckUserNames(*run), UsageStop);  // one address, two names
     run->userNames = {{0x1000, "_ok"}, {0x2000, "E_12"}, {0x3000, "Ea_1234"}};
     EXPECT_NO_THROW(CheckUserNames(*run));
+}
+
+TEST(ByteStyle, FollowsTheDataStyleAndKeepsQuotesOutOfStrings) {
+    TestRun run;
+    for (int b = 0; b < 256; ++b) EXPECT_EQ(ByteStyle(*run, b), 'D');
+    run->dataStyle = 'A';
+    for (int b = 0; b < 256; ++b) {
+        char expected = IsTextChar(b) && b != 0x27 ? 'A' : 'D';
+        EXPECT_EQ(ByteStyle(*run, b), expected) << "byte " << b;
+    }
 }

@@ -1,13 +1,17 @@
-#include "driver/files.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <functional>
 #include <vector>
 
-#include "driver/stops.h"
+#include "files/byte_file.h"
+#include "files/char_scan.h"
+#include "files/file_ops.h"
+#include "files/stops.h"
+#include "files/text_reader.h"
+#include "files/text_writer.h"
 #include "test_support.h"
 
 namespace {
@@ -181,4 +185,79 @@ TEST(EraseFile, RemovesAFileAndFailsOnAMissingOne) {
     EraseFile("temp");
     EXPECT_FALSE(PathExists("temp"));
     EXPECT_THROW(EraseFile("temp"), IoFailure);
+}
+
+TEST(FileTests, AnswerWithoutFailingTheRun) {
+    TempDir dir;
+    WriteFile("present", "x");
+    EXPECT_TRUE(FileExists("present"));
+    EXPECT_FALSE(FileExists("missing"));
+    EXPECT_FALSE(FileExists(""));
+    mkdir("folder", 0755);
+    EXPECT_FALSE(FileExists("folder"));
+    EXPECT_FALSE(CanWriteFile("folder"));
+    EXPECT_FALSE(CanWriteFile(""));
+
+    EXPECT_TRUE(CanWriteFile("present"));
+    EXPECT_EQ(ReadFile("present"), "x");  // a test changes nothing
+    EXPECT_TRUE(CanWriteFile("new"));
+    EXPECT_FALSE(PathExists("new"));
+    EXPECT_FALSE(CanWriteFile("no-such-folder/x"));
+
+    mkfifo("pipe", 0644);  // opening it would wait for a writer or reader for ever
+    EXPECT_FALSE(FileExists("pipe"));
+    EXPECT_FALSE(CanWriteFile("pipe"));
+}
+
+TEST(FileTests, ReadOnlyFileIsNotWritableAndStaysUnchanged) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    TempDir dir;
+    WriteFile("locked", "keep");
+    chmod("locked", 0444);
+    EXPECT_FALSE(CanWriteFile("locked"));
+    EXPECT_EQ(ReadFile("locked"), "keep");
+    chmod("locked", 0000);
+    EXPECT_FALSE(FileExists("locked"));
+}
+
+// The two ways of gathering a chunk's matches agree, and so does counting them: every byte
+// value in every lane, and random mixes of matches.
+TEST(MatchBits, GathersTheSameBitsEitherWay) {
+    uint32_t seed = 11;
+    for (int round = 0; round < 4096; ++round) {
+        char bytes[sizeof(CharChunk)];
+        for (size_t k = 0; k < sizeof bytes; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            bytes[k] = round < 256             ? static_cast<char>(round + static_cast<int>(k))
+                       : (seed >> 16) % 3 == 0 ? 'A'
+                                               : static_cast<char>(seed >> 20);
+        }
+        const CharChunk matches = LoadChunk(bytes) == 'A';
+        uint32_t expected = 0;
+        for (size_t k = 0; k < sizeof bytes; ++k) {
+            if (bytes[k] == 'A') expected |= uint32_t{1} << k;
+        }
+        ASSERT_EQ(MatchBits(matches), expected) << round;
+        ASSERT_EQ(MatchBitsByMultiplying(matches), expected) << round;
+        ASSERT_EQ(BitCount(expected), __builtin_popcount(expected)) << round;
+    }
+}
+
+// Tabs become blanks at every length and position, whole chunks and the bytes after them alike,
+// and nothing past the copy is written.
+TEST(CopyTabsAsBlanks, TurnsEveryTabIntoABlankAndWritesNothingMore) {
+    uint32_t seed = 5;
+    for (size_t length = 0; length <= 3 * sizeof(CharChunk) + 1; ++length) {
+        for (int round = 0; round < 64; ++round) {
+            std::string from(length, ' '), expected(length + 1, '#');
+            for (size_t k = 0; k < length; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                from[k] = (seed >> 16) % 4 == 0 ? '\t' : static_cast<char>(seed >> 20);
+                expected[k] = from[k] == '\t' ? ' ' : from[k];
+            }
+            std::string to(length + 1, '#');
+            ASSERT_EQ(CopyTabsAsBlanks(to.data(), from.data(), length), to.data() + length);
+            ASSERT_EQ(to, expected) << length << " " << round;
+        }
+    }
 }

@@ -9,7 +9,7 @@
 //   Header  bytes that load nowhere (a load file's segment headers, a cartridge header); written
 //           as they are.
 // A raw image is a single Code region: the file from the skipped bytes on, at the start address.
-// Atari files give more (atari_file.h).
+// Atari files give more (engine/atari_file.h).
 //
 // Regions form layers. Within a layer no two regions share an address, so a layer is a picture
 // of memory: the analysis works on one layer at a time with the whole 64 KB tables. A region that

@@ -1,6 +1,7 @@
 // The one store that every part of a run shares: option values, what is known about each of the
 // 65536 addresses, the opcode table, the position of the passes, the writers' working texts and
-// the files. One instance lives for the whole run; every routine takes it by reference.
+// the files, with the plain records it holds. One instance lives for the whole run; every routine
+// takes it by reference. The per-address tables are reached through address_table.h.
 #pragma once
 
 #include <array>
@@ -11,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "driver/files.h"
-#include "engine/image_map.h"
-#include "engine/instruction_format.h"
-#include "engine/line_buffer.h"
-#include "engine/user_notes.h"
+#include "core/image_map.h"
+#include "core/line_buffer.h"
+#include "files/byte_file.h"
+#include "files/console.h"
+#include "files/text_writer.h"
 
 constexpr int64_t kAddressCount = 65536;
 constexpr int64_t kLastAddress = 0xFFFF;
@@ -38,7 +39,7 @@ struct BlockHint {
     char kind;
 };
 
-// The tables of a layer, kept while another layer is worked on (layers.h).
+// The tables of a layer, kept while another layer is worked on (layer_tables.h).
 struct KeptLayer {
     std::vector<AddressInfo> addressInfo;  // of its Code and Data regions, one after another
     Bitmap referencedMap;
@@ -46,7 +47,41 @@ struct KeptLayer {
 };
 
 constexpr std::array<uint8_t, 8> bitMasks = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
-constexpr char hexDigits[] = "0123456789ABCDEF";
+
+// How the listing writes an opcode's instruction: the pattern cut at its placeholder, worked out
+// once per run (engine/instruction_format.cpp says which patterns take this way).
+struct InstructionTemplate {
+    bool direct = false;   // written from the pieces below; otherwise through FormatInstruction
+    char placeholder = 0;  // 0: no operand
+    uint8_t length = 1;
+    bool immediate = false;                 // the pattern holds "#": no name replaces the operand
+    bool jumpOrCall = false;                // "jmp" or "jsr" in the pattern: never ".w"
+    std::string before, beforeWide, after;  // around the operand; beforeWide with ".w"
+};
+
+// A name given with -n, where it labels a line (layer; -1: no layer holds the address) and
+// whether a line carries it (defined). engine/user_notes.h tells how names are used.
+struct UserName {
+    int64_t address = 0;
+    std::string name;
+    int layer = -1;
+    bool defined = false;
+};
+
+// A comment given with -c.
+struct UserComment {
+    int64_t address = 0;
+    std::string text;
+};
+
+// A line of the listing that holds bytes of the image: its number in the listing, the addresses
+// it holds [first, end) and its region. Kept only when there are comments to place.
+struct ListedLine {
+    uint64_t line = 0;
+    int64_t first = 0;
+    int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
+    int region = 0;
+};
 
 struct RunState {
     // Options.
@@ -73,8 +108,8 @@ struct RunState {
     std::vector<BlockHint> blockHints;
     std::vector<std::string> optionFiles;  // the files @FILE read options from
 
-    // Names and comments the user gives (user_notes.h); the addresses named; and the listing's
-    // lines that hold bytes, for placing the comments.
+    // Names and comments the user gives (engine/user_notes.h); the addresses named; and the
+    // listing's lines that hold bytes, for placing the comments.
     std::vector<UserName> userNames;
     std::vector<UserComment> userComments;
     Bitmap userNamed{};
@@ -153,79 +188,13 @@ struct RunState {
     std::string nameText;
     std::vector<uint32_t> nameStarts;
 
-    // Console.
-    std::FILE* console = stdout;
-    bool consoleLineOpen = false;
-    int consoleTerminal = -1;  // whether the console is a terminal; -1 not asked yet
+    Console console;
 };
 
-// ---- Address-space accessors. Addresses outside $0000-$FFFF read as all zero and writes to them
-// ---- are ignored, so no caller can index a table outside it.
-
-inline bool InAddressSpace(int64_t address) {
-    return address >= 0 && address <= kLastAddress;
-}
-
-// ---- The address table's chunks. Code that reads or writes addressInfo directly, rather than
-// ---- through InfoAt and the setters, first prepares the addresses it will use.
-
-constexpr int kTableChunkBits = 10;
-constexpr int64_t kTableChunk = int64_t{1} << kTableChunkBits;
-static_assert(kAddressCount / kTableChunk == 64, "one bit of preparedChunks a chunk");
-
-// What an address holds at the start of a run: code, no entry point, no block kind; $FFFF is
-// data (no instruction may start on the last address of memory).
-inline AddressInfo StartInfo(int64_t address) {
-    return AddressInfo{static_cast<uint8_t>(address != kLastAddress), 0, 0};
-}
-
-inline bool IsPrepared(const RunState& state, int64_t address) {
-    return ((state.preparedChunks >> (address >> kTableChunkBits)) & 1) != 0;
-}
-
-// Sets up the chunk that holds the address (within $0000-$FFFF) with the start values.
-void PrepareChunk(RunState& state, int64_t address);
-
-// Sets up every chunk that holds an address of [first, end), clipped to $0000-$FFFF.
-inline void PrepareAddresses(RunState& state, int64_t first, int64_t end) {
-    first = first < 0 ? 0 : first;
-    end = end > kAddressCount ? kAddressCount : end;
-    for (int64_t a = first; a < end; a = (a | (kTableChunk - 1)) + 1) {
-        if (!IsPrepared(state, a)) PrepareChunk(state, a);
-    }
-}
-
-inline AddressInfo InfoAt(const RunState& state, int64_t address) {
-    if (!InAddressSpace(address)) return AddressInfo{0, 0, 0};
-    return IsPrepared(state, address) ? state.addressInfo[address] : StartInfo(address);
-}
-// The entry of an address within $0000-$FFFF, set up for writing.
-inline AddressInfo& PreparedInfo(RunState& state, int64_t address) {
-    if (!IsPrepared(state, address)) PrepareChunk(state, address);
-    return state.addressInfo[address];
-}
-inline void SetIsCode(RunState& state, int64_t address, uint8_t value) {
-    if (InAddressSpace(address)) PreparedInfo(state, address).isCode = value;
-}
-inline void SetIsEntry(RunState& state, int64_t address, uint8_t value) {
-    if (InAddressSpace(address)) PreparedInfo(state, address).isEntry = value;
-}
-inline void SetBlockKind(RunState& state, int64_t address, uint8_t value) {
-    if (InAddressSpace(address)) PreparedInfo(state, address).blockKind = value;
-}
-
-inline bool TestBit(const Bitmap& map, int64_t address) {
-    return InAddressSpace(address) && (map[address >> 3] & bitMasks[address & 7]) != 0;
-}
-inline void SetBit(Bitmap& map, int64_t address) {
-    if (InAddressSpace(address)) map[address >> 3] |= bitMasks[address & 7];
-}
-inline void ClearBit(Bitmap& map, int64_t address) {
-    if (InAddressSpace(address)) map[address >> 3] &= static_cast<uint8_t>(~bitMasks[address & 7]);
-}
-
-// ---- The image.
-
+// The region being read.
 inline const Region& CurrentRegion(const RunState& state) {
     return state.image.regions[static_cast<size_t>(state.currentRegion)];
 }
+
+// Opens the image for reading and positions it at the first byte after the skipped ones.
+void OpenSource(RunState& state, const std::string& name);

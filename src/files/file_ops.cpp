@@ -1,4 +1,4 @@
-#include "engine/file_tests.h"
+#include "files/file_ops.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "driver/files.h"
+#include "files/created_files.h"
+#include "files/stops.h"
 
 namespace {
 
@@ -32,6 +33,19 @@ bool OpensForReading(const std::string& name) {
 
 }  // namespace
 
+std::FILE* OpenForReading(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(name, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status)) {
+        FailIo(ENXIO, name);
+    }
+    errno = 0;
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) FailIo(errno, name);
+    return file;
+}
+
 bool FileExists(const std::string& name) {
     return !name.empty() && !IsSpecial(name) && OpensForReading(name);
 }
@@ -51,4 +65,23 @@ bool CanWriteFile(const std::string& name) {
     }
     errno = savedErrno;
     return ok;
+}
+
+std::string FolderOf(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+void EraseFile(const std::string& name) {
+    std::FILE* probe = OpenForReading(name);
+    if (std::fclose(probe) != 0) FailIo(errno, name);
+    errno = 0;
+    if (std::remove(name.c_str()) != 0) FailIo(errno, name);
+    ForgetForCleanup(name);
+}
+
+void ReplaceFile(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) FailIo(errno, to);
+    ForgetForCleanup(from);
 }

@@ -1,0 +1,133 @@
+#include "files/text_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "files/created_files.h"
+#include "files/stops.h"
+
+TextWriter::~TextWriter() {
+    if (fd_ < 0) return;
+    // Left open by a failure: keep what was written so far.
+    const char* data = buffer_.get();
+    for (size_t left = used_; left > 0;) {
+        ssize_t wrote = write(fd_, data, left);
+        if (wrote <= 0 && errno != EINTR) break;
+        if (wrote > 0) data += wrote, left -= static_cast<size_t>(wrote);
+    }
+    close(fd_);
+}
+
+void TextWriter::Create(const std::string& name) {
+    Close();
+    copy_ = nullptr;
+    countLines_ = false;
+    lines_ = 0;
+    countedUpTo_ = 0;
+    if (!buffer_) buffer_.reset(new char[kBufferSize]);  // uninitialized: pages touched as used
+    used_ = 0;
+    name_ = name;
+    // Not emptied on opening: only once it is known to be a regular file. O_NONBLOCK keeps a pipe
+    // without a reader from holding the run.
+    // Remembered first, so that a signal right after the file appears still removes it.
+    RememberForCleanup(name_);
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                  0666);
+    struct stat status {};
+    int code = fd < 0                     ? errno
+               : fstat(fd, &status) != 0  ? errno
+               : !S_ISREG(status.st_mode) ? ENXIO
+               // Emptied only when there is something in it: truncating a file makes ext4 push
+               // its new contents to the disk at once on closing.
+               : status.st_size > 0 && ftruncate(fd, 0) != 0 ? errno
+                                                             : 0;
+    if (code != 0) {
+        if (fd >= 0) close(fd);
+        ForgetForCleanup(name_);
+        FailIo(code, name_);
+    }
+    fd_ = fd;
+}
+
+void TextWriter::SetMode(unsigned mode) {
+    if (fd_ >= 0 && fchmod(fd_, static_cast<mode_t>(mode)) != 0) FailIo(errno, name_);
+}
+
+void TextWriter::Close() {
+    if (fd_ < 0) return;
+    Flush();
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) FailIo(errno, name_);
+}
+
+void TextWriter::Discard() {
+    if (fd_ < 0) return;
+    close(fd_);
+    fd_ = -1;
+    used_ = 0;
+}
+
+void TextWriter::KeepCopy(std::string* copy, size_t limit) {
+    copy_ = copy;
+    copyLimit_ = limit;
+    copy_->clear();
+    copy_->reserve(limit);  // untouched room costs nothing; growing would copy the text again
+}
+
+void TextWriter::WriteAll(const char* data, size_t size) {
+    if (copy_ && copy_->size() + size <= copyLimit_) {
+        copy_->append(data, size);
+    } else if (copy_) {
+        copy_->clear();
+        copy_->shrink_to_fit();
+        copy_ = nullptr;
+    }
+    while (size > 0) {
+        ssize_t wrote = write(fd_, data, size);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) FailIo(wrote < 0 ? errno : EIO, name_);
+        data += wrote;
+        size -= static_cast<size_t>(wrote);
+    }
+}
+
+void TextWriter::Flush() {
+    LinesWritten();  // counts what is still uncounted in the buffer
+    const size_t count = used_;
+    used_ = 0;
+    countedUpTo_ = 0;
+    WriteAll(buffer_.get(), count);
+}
+
+void TextWriter::CountLineEnds(const char* data, size_t size) {
+    for (const char* end = data + size; (data = static_cast<const char*>(std::memchr(
+                                             data, '\n', static_cast<size_t>(end - data))));
+         ++data) {
+        ++lines_;
+    }
+}
+
+uint64_t TextWriter::LinesWritten() {
+    if (countLines_ && countedUpTo_ < used_) {
+        CountLineEnds(buffer_.get() + countedUpTo_, used_ - countedUpTo_);
+        countedUpTo_ = used_;
+    }
+    return lines_;
+}
+
+void TextWriter::WriteThroughFlush(std::string_view text) {
+    if (fd_ < 0) FailIo(EBADF, name_);
+    if (text.size() > kBufferSize - used_) Flush();
+    if (text.size() > kBufferSize) {
+        if (countLines_) CountLineEnds(text.data(), text.size());
+        WriteAll(text.data(), text.size());
+        return;
+    }
+    std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
+}
