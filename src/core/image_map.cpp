@@ -1,6 +1,8 @@
 #include "core/image_map.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 ImageMap RawImageMap(int64_t startAddress, int64_t skip, int64_t fileSize) {
     ImageMap map;
@@ -10,10 +12,47 @@ ImageMap RawImageMap(int64_t startAddress, int64_t skip, int64_t fileSize) {
     region.address = startAddress;
     map.regions.push_back(region);
     map.segments.emplace_back();
+    IndexLayers(map);
     return map;
 }
 
+void IndexLayers(ImageMap& map) {
+    map.layers.assign(static_cast<size_t>(map.layerCount), LayerRanges{});
+    for (size_t i = 0; i < map.regions.size(); ++i) {
+        const Region& r = map.regions[i];
+        if (r.kind != RegionKind::Code && r.kind != RegionKind::Data) continue;
+        LayerRanges& layer = map.layers[static_cast<size_t>(r.layer)];
+        layer.ranges.emplace_back(r.address, EndAddress(r));
+        layer.regions.push_back(static_cast<int>(i));
+    }
+    // Each range's end becomes the furthest end of it and the ranges before it: ranges may
+    // overlap where segments of one layer write the same system word.
+    for (LayerRanges& layer : map.layers) {
+        std::sort(layer.ranges.begin(), layer.ranges.end());
+        for (size_t i = 1; i < layer.ranges.size(); ++i) {
+            layer.ranges[i].second = std::max(layer.ranges[i].second, layer.ranges[i - 1].second);
+        }
+    }
+}
+
+int RegionInPicture(const ImageMap& map, const Picture& picture, int64_t address, int64_t margin) {
+    const auto& lookup = picture.lookup;
+    auto at = std::upper_bound(lookup.begin(), lookup.end(),
+                               std::make_pair(address, static_cast<int>(map.regions.size())));
+    if (at == lookup.begin()) return -1;
+    const int index = std::prev(at)->second;
+    const Region& r = map.regions[static_cast<size_t>(index)];
+    return address < EndAddress(r) - margin ? index : -1;
+}
+
 bool LiesInLayer(const ImageMap& map, int layer, int64_t address, int64_t margin) {
+    if (static_cast<size_t>(layer) < map.layers.size()) {
+        // Of the ranges that start at or before the address, the last holds the furthest end.
+        const auto& ranges = map.layers[static_cast<size_t>(layer)].ranges;
+        auto at =
+            std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(address, INT64_MAX));
+        return at != ranges.begin() && address < std::prev(at)->second - margin;
+    }
     for (const Region& r : map.regions) {
         if (r.layer == layer && (r.kind == RegionKind::Code || r.kind == RegionKind::Data) &&
             address >= r.address && address < EndAddress(r) - margin) {

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class RegionKind : uint8_t { Code, Data, Words, Header };
@@ -36,6 +37,9 @@ struct Region {
     // into (-1: none holds the address).
     int64_t wordValue = 0;
     int targetLayer = -1;
+    // Load files: the picture of memory whose analysis decides its bytes (-1: none does; they
+    // were loaded over before anything ran). See Picture.
+    int owner = -1;
 };
 
 // A piece of the file as the user knows it: a load-file segment with its header, the cartridge,
@@ -52,10 +56,40 @@ struct ImageEntry {
     int layer = 0;
 };
 
+// A picture of memory at a moment when code runs: the memory an init address runs in (every
+// segment loaded so far, later bytes over earlier ones) or the one the run address runs in
+// (the whole file loaded). A picture is analysed as one image; its entry points are its own
+// addresses, those that pictures before it found in bytes it still holds, and those its code
+// stores into operating-system vectors. The regions of a load file are cut where a later segment
+// loads over a part of them, so that each region is held whole by the pictures that hold it;
+// the last of those is its owner. A layer whose regions no picture holds, and which a block
+// option names, gets a picture of its own: the memory at the end of the layer.
+struct Picture {
+    int afterSegment = 0;           // the moment: right after this segment is loaded
+    std::vector<int> regions;       // its Code regions, by rising address
+    std::vector<int> dataRegions;   // its Data and Words regions: data by their place
+    std::vector<int64_t> entries;   // init, run address, vectors
+    std::vector<int> layerHints;    // indexes of the block options it takes (final: -1 too)
+    bool final = false;             // the run address's picture: options without a layer
+    bool startsAreEntries = false;  // a raw image: its first byte starts code
+    // The Code and Data regions it holds, as (first address, region) by rising address: where a
+    // reference from its code lands.
+    std::vector<std::pair<int64_t, int>> lookup;
+};
+
+// The layer's Code and Data regions as address ranges, by rising address.
+struct LayerRanges {
+    // The first address of each, and the furthest end of it and of those before it.
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    std::vector<int> regions;  // in file order
+};
+
 struct ImageMap {
     std::vector<Region> regions;  // in file order
     std::vector<Segment> segments;
     std::vector<ImageEntry> entries;
+    std::vector<Picture> pictures;    // load files and cartridges with -x, in the order they run
+    std::vector<LayerRanges> layers;  // set up by IndexLayers
     int layerCount = 1;
     std::string found;                  // what the file turned out to be, for the console
     std::vector<std::string> warnings;  // console lines about things the run goes on with
@@ -78,6 +112,14 @@ inline int64_t EndOffset(const Region& region) {
 inline bool HasAddresses(const Region& region) {
     return region.kind != RegionKind::Header;
 }
+
+// Sets up the layers' ranges (layers) from the regions.
+void IndexLayers(ImageMap& map);
+
+// The region of the picture that holds the address, and not as one of its last `margin`
+// addresses; -1 when none does.
+int RegionInPicture(const ImageMap& map, const Picture& picture, int64_t address,
+                    int64_t margin = 0);
 
 // True when the address lies in a Code or Data region of the layer, and not among the last
 // `margin` addresses of that region. Such an address carries a label when it is a label target;

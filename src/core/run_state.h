@@ -39,11 +39,12 @@ struct BlockHint {
     char kind;
 };
 
-// The tables of a layer, kept while another layer is worked on (layer_tables.h).
+// The tables of a layer, kept while another layer is worked on (layer_tables.h): the cells of
+// its Code and Data regions, one region after another in file order, and the addresses of those
+// regions that carry a label, rising.
 struct KeptLayer {
-    std::vector<AddressInfo> addressInfo;  // of its Code and Data regions, one after another
-    Bitmap referencedMap;
-    Bitmap codeRefMap;
+    std::vector<AddressInfo> addressInfo;
+    std::vector<uint16_t> labels;
 };
 
 constexpr std::array<uint8_t, 8> bitMasks = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
@@ -104,7 +105,9 @@ struct RunState {
     int currentLayer = 0;
     std::string labelPrefix = "E_";  // of the generated labels of the current layer
     std::vector<KeptLayer> keptLayers;
-    uint8_t atariFiles = 0;  // -x: read the source as the Atari file it is
+    std::vector<int64_t> keptOffsets;  // per region: where its cells start in its layer's table
+    int labelsLayer = -1;              // the kept layer whose labels the bitmaps hold, if any
+    uint8_t atariFiles = 0;            // -x: read the source as the Atari file it is
     std::vector<BlockHint> blockHints;
     std::vector<std::string> optionFiles;  // the files @FILE read options from
 

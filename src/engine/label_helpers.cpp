@@ -1,6 +1,7 @@
 #include "engine/label_helpers.h"
 
 #include "core/address_table.h"
+#include "core/layer_tables.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
 
@@ -27,11 +28,8 @@ std::string WordOperand(const RunState& state, const Region& region) {
     bool labelled = false;
     if (layer >= 0 && state.dataBlockOnly == 1) {
         labelled = true;  // a block start of its layer
-    } else if (layer == state.currentLayer) {
-        labelled = IsLabelTarget(state, value);
     } else if (layer >= 0) {
-        const KeptLayer& kept = state.keptLayers[static_cast<size_t>(layer)];
-        labelled = TestBit(kept.referencedMap, value) && TestBit(kept.codeRefMap, value);
+        labelled = IsLabelInLayer(state, layer, value);
     }
     if (const std::string* name = UserNameOf(state, value)) return *name;
     return (labelled ? LabelPrefixOfLayer(layer) : std::string("$")) + FormatHex(value, 4);

@@ -10,6 +10,7 @@ void PrepareLayer(RunState& state, int layer) {
         ResetAddressTables(state);
         state.referencedMap.fill(0);
         state.codeRefMap.fill(0);
+        state.labelsLayer = -1;
     }
     for (const Region& r : state.image.regions) {
         if (r.layer != layer || (r.kind != RegionKind::Words && r.kind != RegionKind::Data)) {
