@@ -69,7 +69,7 @@ struct Picture {
     std::vector<int> regions;       // its Code regions, by rising address
     std::vector<int> dataRegions;   // its Data and Words regions: data by their place
     std::vector<int64_t> entries;   // init, run address, vectors
-    std::vector<int> layerHints;    // indexes of the block options it takes (final: -1 too)
+    std::vector<int> hints;         // the block options it takes (indexes)
     bool final = false;             // the run address's picture: options without a layer
     bool startsAreEntries = false;  // a raw image: its first byte starts code
     // The Code and Data regions it holds, as (first address, region) by rising address: where a

@@ -33,10 +33,12 @@ struct AddressInfo {
 // One bit per address; the most significant bit of a byte stands for the lowest of its addresses.
 using Bitmap = std::array<uint8_t, kBitmapBytes>;
 
-// A block option (-bc, -bd, -bac, -bad) as given: kind 'c', 'd', 'C' or 'D'.
+// A block option (-bc, -bd, -bac, -bad) as given: kind 'c', 'd', 'C' or 'D'; with -x, the layer
+// whose bytes it is meant for (-1: those there when the program runs).
 struct BlockHint {
     int64_t address;
     char kind;
+    int layer = -1;
 };
 
 // The tables of a layer, kept while another layer is worked on (layer_tables.h): the cells of

@@ -26,19 +26,29 @@ int64_t BlockAddress(const std::string& argument, size_t index) {
     return address;
 }
 
+// The layer a -bc or -bd option names after its address (":N", for the layer whose labels read
+// EN_); -1 without one.
+int HintLayer(const std::string& argument) {
+    const size_t colon = argument.find(':');
+    if (colon == std::string::npos) return -1;
+    const int64_t layer = ParseNumber32(argument.substr(colon + 1));
+    if (layer < 0) ShowUsage();
+    return static_cast<int>(layer);
+}
+
 // Applies the block option and keeps it for the layers that are set up later.
-void AddBlockHint(RunState& state, int64_t address, char kind) {
-    state.blockHints.push_back({address, kind});
+void AddBlockHint(RunState& state, int64_t address, char kind, int layer = -1) {
+    state.blockHints.push_back({address, kind, layer});
     ApplyBlockHint(state, state.blockHints.back());
 }
 
 void ParseBlockOption(RunState& state, const std::string& argument) {
     switch (UpperAt(argument, 2)) {
         case 'C':
-            AddBlockHint(state, BlockAddress(argument, 3), 'c');
+            AddBlockHint(state, BlockAddress(argument, 3), 'c', HintLayer(argument));
             return;
         case 'D':
-            AddBlockHint(state, BlockAddress(argument, 3), 'd');
+            AddBlockHint(state, BlockAddress(argument, 3), 'd', HintLayer(argument));
             return;
         case 'A':
             switch (UpperAt(argument, 3)) {

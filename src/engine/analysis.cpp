@@ -10,6 +10,7 @@
 #include "engine/layer_setup.h"
 #include "engine/pass_replay.h"
 #include "engine/past_top.h"
+#include "engine/program_vectors.h"
 #include "engine/step_decoding.h"
 #include "engine/text_helpers.h"
 #include "files/console.h"
@@ -146,7 +147,8 @@ bool ApplyByteRule(RunState& state, PassState& pass, Source& source) {
 // The layer's regions in the order the passes walk them, and what a pass does past $FFFF.
 struct Walk {
     std::vector<int> regions;
-    int topRegion = -1;  // the region that runs past $FFFF, if one does
+    bool startsAreEntries = true;  // the first byte of every region is an entry point
+    int topRegion = -1;            // the region that runs past $FFFF, if one does
     PastTop top;
 };
 
@@ -169,7 +171,9 @@ template <typename Source>
 void RunPass(RunState& state, Source& source, const Walk& walk) {
     state.phase = 1;
     state.dataColumn = 0;
-    for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
+    if (walk.startsAreEntries) {
+        for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
+    }
     state.passAgain = 0;
     PassState pass;
     for (int index : walk.regions) {
@@ -442,7 +446,9 @@ void RunPassInMemory(RunState& state, const StepRules& rules, const Walk& walk,
                      const std::vector<PaddedImage>& images, PassTrace* trace) {
     state.phase = 1;
     state.dataColumn = 0;
-    for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
+    if (walk.startsAreEntries) {
+        for (int index : walk.regions) SetIsEntry(state, state.image.regions[index].address, 1);
+    }
     state.passAgain = 0;
     PassState pass;
     for (size_t r = 0; r < walk.regions.size(); ++r) {
@@ -499,7 +505,9 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
     state.passAgain = 1;
     const PastTop* top = walk.topRegion >= 0 ? &walk.top : nullptr;
     if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
-    const bool replay = walk.regions.size() == 1 && CanReplayPasses(state, top);
+    // The replayed passes take the region's first byte for an entry point, as whole passes do.
+    const bool replay =
+        walk.regions.size() == 1 && walk.startsAreEntries && CanReplayPasses(state, top);
     const int64_t limit = replay ? kWholePassesFirst : INT64_MAX;
     if (!HasTextShapes(shapes) && !top) {
         std::vector<PaddedImage> images;
@@ -525,10 +533,68 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
     if (replay && state.passAgain == 1) RunReplayedPasses(state, shapes, top);
 }
 
+// The walk of a picture: its Code regions by address, and the study of what lies past $FFFF.
+Walk WalkOfPicture(RunState& state, const OpcodeShapes& shapes, const Picture& picture) {
+    Walk walk;
+    walk.regions = picture.regions;
+    walk.startsAreEntries = picture.startsAreEntries;
+    for (int index : walk.regions) {
+        if (EndAddress(state.image.regions[index]) <= kAddressCount) continue;
+        state.currentRegion = index;
+        walk.topRegion = index;
+        walk.top = StudyPastTop(state, shapes);
+    }
+    return walk;
+}
+
+// The pictures of an Atari file, in the order they run. Each is analysed as an image of its
+// own; then the cells of the regions it owns and the labels of every region it holds are kept
+// for the listing, and the entry points it found in regions a later picture owns are carried
+// to that picture.
+// byText: every instruction decoded through its text, by whole passes read from the file (the
+// reference the tests hold the quicker ways to).
+void AnalysePictures(RunState& state, const OpcodeShapes& shapes, bool byText) {
+    StartKeptLayers(state);
+    const ImageMap& map = state.image;
+    std::vector<std::vector<int64_t>> carried(map.regions.size());
+    for (size_t k = 0; k < map.pictures.size(); ++k) {
+        const Picture& picture = map.pictures[k];
+        PreparePicture(state, picture, carried);
+        const Walk walk = WalkOfPicture(state, shapes, picture);
+        do {
+            if (byText) {
+                PrepareRegions(state, walk.regions);
+                FileSource source{state, nullptr};
+                state.passAgain = 1;
+                RunWholePasses(state, source, walk, INT64_MAX);
+            } else {
+                AnalyseLayer(state, shapes, walk);
+            }
+        } while (AddProgramVectors(state, picture));
+        for (const auto& [first, index] : picture.lookup) {
+            const Region& r = map.regions[static_cast<size_t>(index)];
+            if (r.owner == static_cast<int>(k)) KeepRegionCells(state, index);
+            KeepRegionLabels(state, index);
+            if (r.owner <= static_cast<int>(k)) continue;
+            for (int64_t a = std::max<int64_t>(first, 0);
+                 a < std::min(EndAddress(r), kAddressCount); ++a) {
+                if (InfoAt(state, a).isEntry == 1) carried[static_cast<size_t>(index)].push_back(a);
+            }
+        }
+    }
+    FinishKeptLayers(state);
+    SwitchToLayer(state, 0);
+}
+
 }  // namespace
 
 void RunAnalysis(RunState& state) {
     const OpcodeShapes shapes = ShapesOfTable(state);
+    if (!state.image.pictures.empty()) {
+        AnalysePictures(state, shapes, false);
+        state.sourceFile.Close();
+        return;
+    }
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         PrepareLayer(state, layer);
         AnalyseLayer(state, shapes, WalkOfLayer(state, shapes, layer));
@@ -547,6 +613,11 @@ void FinishPassPastTop(RunState& state, const PastTop& top, int64_t next) {
 }
 
 void RunAnalysisByText(RunState& state) {
+    if (!state.image.pictures.empty()) {
+        AnalysePictures(state, ShapesOfTable(state), true);
+        state.sourceFile.Close();
+        return;
+    }
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         PrepareLayer(state, layer);
         Walk walk;

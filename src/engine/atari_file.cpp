@@ -17,6 +17,7 @@ constexpr int64_t kMarker = 0xFFFF;           // stands before a load file's seg
 constexpr int64_t kCartridgeHeaderSize = 16;
 constexpr int64_t kTrailerSize = 6;  // run address, a zero byte, the flags, init address
 constexpr int kRunFlag = 0x04;       // in the flags: jump to the run address after the init
+constexpr int kNever = INT32_MAX;    // no segment loads over the byte
 
 struct CartridgeType {
     int type;
@@ -128,6 +129,13 @@ struct Reader {
     void ReadCartridge(int64_t offset, int64_t size);
     void ReadRaw(int64_t size);
     void FindEntries();
+    std::vector<int> CutAtOverwrites();
+    void FindLoadFilePictures();
+    void FindSinglePicture(bool startsAreEntries);
+    void PointWordsIntoPictures();
+    void TakePictures(std::vector<int> moments, const std::vector<int>& death);
+    int RegionOfLayer(int layer, int64_t address) const;
+    void GiveHintsToPictures();
 };
 
 std::vector<Place> LoadFilePlaces() {
@@ -284,6 +292,218 @@ void Reader::FindEntries() {
     }
 }
 
+// Cuts the Code and Data regions of a load file where the segment that first loads over their
+// bytes changes, so that each region is held whole by the pictures that hold it. Returns, for
+// each region, that segment (kNever: none does); a word's is that of its first byte overwritten.
+std::vector<int> Reader::CutAtOverwrites() {
+    std::vector<int> deathAt(static_cast<size_t>(kAddressCount), kNever);
+    std::vector<Region> cut;    // the new regions, segments last to first
+    std::vector<int> cutDeath;  // their segments of overwriting
+    std::vector<size_t> newIndex(map.regions.size());
+    size_t end = map.regions.size();
+    while (end > 0) {
+        // The regions of one segment: [begin, end).
+        size_t begin = end - 1;
+        const int segment = map.regions[begin].segment;
+        while (begin > 0 && map.regions[begin - 1].segment == segment) --begin;
+        for (size_t i = end; i-- > begin;) {
+            const Region& r = map.regions[i];
+            if (!HasAddresses(r) || r.length <= 0) {
+                cut.push_back(r);
+                cutDeath.push_back(kNever);
+                newIndex[i] = cut.size() - 1;
+                continue;
+            }
+            const bool splits = r.kind == RegionKind::Code || r.kind == RegionKind::Data;
+            const auto deathOf = [&](int64_t a) {
+                return InAddressSpace(a) ? deathAt[static_cast<size_t>(a)] : kNever;
+            };
+            // Pieces from the last to the first, as the regions go in this reversed list.
+            int64_t pieceEnd = EndAddress(r);
+            int death = kNever;
+            for (int64_t a = r.address; a < EndAddress(r); ++a) death = std::min(death, deathOf(a));
+            if (!splits) {
+                cut.push_back(r);
+                cutDeath.push_back(death);
+                newIndex[i] = cut.size() - 1;
+                continue;
+            }
+            while (pieceEnd > r.address) {
+                const int pieceDeath = deathOf(pieceEnd - 1);
+                int64_t pieceStart = pieceEnd - 1;
+                while (pieceStart > r.address && deathOf(pieceStart - 1) == pieceDeath)
+                    --pieceStart;
+                Region piece = r;
+                piece.address = pieceStart;
+                piece.length = pieceEnd - pieceStart;
+                piece.fileOffset = FileOffsetOf(r, pieceStart);
+                cut.push_back(piece);
+                cutDeath.push_back(pieceDeath);
+                pieceEnd = pieceStart;
+            }
+            newIndex[i] = cut.size() - 1;  // its first piece
+        }
+        for (size_t i = begin; i < end; ++i) {
+            const Region& r = map.regions[i];
+            if (!HasAddresses(r)) continue;
+            for (int64_t a = std::max<int64_t>(r.address, 0);
+                 a < std::min(EndAddress(r), kAddressCount); ++a) {
+                deathAt[static_cast<size_t>(a)] = segment;
+            }
+        }
+        end = begin;
+    }
+    std::reverse(cut.begin(), cut.end());
+    std::reverse(cutDeath.begin(), cutDeath.end());
+    for (auto& word : words) word.first = cut.size() - 1 - newIndex[word.first];
+    if (runWord >= 0) runWord = static_cast<int64_t>(cut.size() - 1 - newIndex[runWord]);
+    map.regions = std::move(cut);
+    return cutDeath;
+}
+
+// The pictures of a load file: one right after each segment that sets an init address, and the
+// final one, after the whole file (a segment that sets an init address and is the last gives
+// one picture with both). A region loaded by segment g and first loaded over by segment d is
+// held by the pictures of the segments from g up to d; its owner is the last of them. A block
+// option meant for a layer whose bytes there no picture holds adds the picture of the end of
+// that layer.
+void Reader::FindLoadFilePictures() {
+    const std::vector<int> death = CutAtOverwrites();
+    std::vector<int> moments;  // the segment after which each picture is taken
+    for (const auto& [index, role] : words) {
+        if (role == WordRole::Init) moments.push_back(map.regions[index].segment);
+    }
+    moments.push_back(static_cast<int>(map.segments.size()) - 1);
+    TakePictures(moments, death);
+    bool added = false;
+    for (const BlockHint& hint : state.blockHints) {
+        const int region = RegionOfLayer(hint.layer, hint.address);
+        if (region < 0 || map.regions[static_cast<size_t>(region)].owner >= 0) continue;
+        int last = 0;  // the last segment of the layer
+        for (const Region& r : map.regions) {
+            if (r.layer == hint.layer) last = std::max(last, r.segment);
+        }
+        moments.push_back(last);
+        added = true;
+    }
+    if (added) TakePictures(moments, death);
+}
+
+// The pictures taken right after the given segments (in any order, repeats allowed).
+void Reader::TakePictures(std::vector<int> moments, const std::vector<int>& death) {
+    std::sort(moments.begin(), moments.end());
+    moments.erase(std::unique(moments.begin(), moments.end()), moments.end());
+    map.pictures.assign(moments.size(), Picture{});
+    for (size_t k = 0; k < moments.size(); ++k) map.pictures[k].afterSegment = moments[k];
+    map.pictures.back().final = true;
+    const auto pictureAt = [&](int segment) {
+        return static_cast<size_t>(std::lower_bound(moments.begin(), moments.end(), segment) -
+                                   moments.begin());
+    };
+    std::vector<int> roleOf(map.regions.size(), -1);  // the address words' roles
+    for (const auto& [index, role] : words) roleOf[index] = static_cast<int>(role);
+    for (size_t i = 0; i < map.regions.size(); ++i) {
+        Region& r = map.regions[i];
+        r.owner = -1;
+        if (!HasAddresses(r)) continue;
+        const size_t from = pictureAt(r.segment);
+        const size_t to = death[i] == kNever ? moments.size() : pictureAt(death[i]);
+        const bool codeOrData = r.kind == RegionKind::Code || r.kind == RegionKind::Data;
+        for (size_t k = from; k < to; ++k) {
+            Picture& p = map.pictures[k];
+            (r.kind == RegionKind::Code ? p.regions : p.dataRegions).push_back(static_cast<int>(i));
+            if (codeOrData) p.lookup.emplace_back(r.address, static_cast<int>(i));
+        }
+        if (from < to && codeOrData) r.owner = static_cast<int>(to - 1);
+        if (r.kind != RegionKind::Words || from >= to || roleOf[i] < 0) continue;
+        // The address words: an init address runs in the picture of its segment, the run
+        // address and the vectors in the final one, and only where they are still there then.
+        const WordRole role = static_cast<WordRole>(roleOf[i]);
+        if (role == WordRole::Init) {
+            map.pictures[from].entries.push_back(r.wordValue);
+        } else if (to == moments.size() &&
+                   (role == WordRole::Vector || static_cast<int64_t>(i) == runWord)) {
+            map.pictures.back().entries.push_back(r.wordValue);
+        }
+    }
+}
+
+// The Code or Data region of the layer that holds the address, or -1.
+int Reader::RegionOfLayer(int layer, int64_t address) const {
+    if (layer < 0) return -1;
+    for (size_t i = 0; i < map.regions.size(); ++i) {
+        const Region& r = map.regions[i];
+        if (r.layer == layer && (r.kind == RegionKind::Code || r.kind == RegionKind::Data) &&
+            address >= r.address && address < EndAddress(r)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// Gives each block option to its picture: one meant for a layer to the picture that owns that
+// layer's bytes at its address, any other to the final picture.
+void Reader::GiveHintsToPictures() {
+    for (size_t i = 0; i < state.blockHints.size(); ++i) {
+        const BlockHint& hint = state.blockHints[i];
+        const int region = RegionOfLayer(hint.layer, hint.address);
+        const int owner = region < 0 ? -1 : map.regions[static_cast<size_t>(region)].owner;
+        Picture& p = owner >= 0 ? map.pictures[static_cast<size_t>(owner)] : map.pictures.back();
+        p.hints.push_back(static_cast<int>(i));
+    }
+}
+
+// A cartridge or a raw image: one picture, the final one, of all its regions.
+void Reader::FindSinglePicture(bool startsAreEntries) {
+    Picture p;
+    p.final = true;
+    p.startsAreEntries = startsAreEntries;
+    for (size_t i = 0; i < map.regions.size(); ++i) {
+        Region& r = map.regions[i];
+        if (!HasAddresses(r)) continue;
+        if (r.kind == RegionKind::Code) p.regions.push_back(static_cast<int>(i));
+        if (r.kind != RegionKind::Code) p.dataRegions.push_back(static_cast<int>(i));
+        if (r.kind == RegionKind::Code || r.kind == RegionKind::Data) {
+            p.lookup.emplace_back(r.address, static_cast<int>(i));
+            r.owner = 0;
+        }
+    }
+    for (const ImageEntry& entry : map.entries) p.entries.push_back(entry.address);
+    map.pictures.push_back(std::move(p));
+}
+
+// Points each address word into the picture it is read in: an init address into the one taken
+// right after its segment, the run address and the vectors into the final one.
+void Reader::PointWordsIntoPictures() {
+    for (const auto& [index, role] : words) {
+        Region& r = map.regions[index];
+        const Picture* picture = &map.pictures.back();
+        if (role == WordRole::Init) {
+            for (const Picture& p : map.pictures) {
+                if (p.afterSegment >= r.segment) {
+                    picture = &p;
+                    break;
+                }
+            }
+        }
+        const int region = RegionInPicture(map, *picture, r.wordValue);
+        r.targetLayer = region < 0 ? -1 : map.regions[static_cast<size_t>(region)].layer;
+    }
+}
+
+// Orders each picture's regions by address, and points each address word into the picture it
+// is read in.
+void SortPictures(ImageMap& map) {
+    for (Picture& p : map.pictures) {
+        const auto byAddress = [&map](int a, int b) {
+            return map.regions[static_cast<size_t>(a)].address <
+                   map.regions[static_cast<size_t>(b)].address;
+        };
+        std::stable_sort(p.regions.begin(), p.regions.end(), byAddress);
+        std::stable_sort(p.lookup.begin(), p.lookup.end());
+    }
+}
+
 }  // namespace
 
 void ReadAtariFile(RunState& state) {
@@ -300,14 +520,28 @@ void ReadAtariFile(RunState& state) {
         }
         return true;
     };
+    // The analysis works on pictures of memory; the data-block mode on layers alone.
+    const bool pictures = state.dataBlockOnly != 1;
     if (startsWith("\xFF\xFF")) {
         reader.ReadLoadFile(offset, size);
-    } else if (startsWith("CART")) {
-        reader.ReadCartridge(offset, size);
+        reader.FindEntries();
+        if (pictures) reader.FindLoadFilePictures();
     } else {
-        reader.ReadRaw(size);
+        const bool cartridge = startsWith("CART");
+        if (cartridge) {
+            reader.ReadCartridge(offset, size);
+        } else {
+            reader.ReadRaw(size);
+        }
+        reader.FindEntries();
+        if (pictures) reader.FindSinglePicture(!cartridge);
     }
-    reader.FindEntries();
+    SortPictures(reader.map);
+    if (pictures) {
+        reader.PointWordsIntoPictures();
+        reader.GiveHintsToPictures();
+    }
+    IndexLayers(reader.map);
     reader.file.Close();
     state.image = std::move(reader.map);
     for (const Region& r : state.image.regions) {

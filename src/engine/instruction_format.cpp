@@ -142,13 +142,16 @@ void AppendInstruction(RunState& state, const std::vector<InstructionTemplate>& 
         text += hexDigits[value & 15];
     } else {
         // Operand values lie within $0000-$FFFF: one or two bytes, or a wrapped branch target.
-        if (IsLabelTarget(state, value) && LiesInLayer(state.image, state.currentLayer, value, 1)) {
+        const int layer = OperandLabelLayer(state, value);
+        if (layer == state.currentLayer) {
             if (const std::string* name = LineName(state, value)) {
                 text.assign(*name);
             } else {
                 text.assign(state.labelPrefix);
                 AppendHex4(text, value);
             }
+        } else if (layer >= 0) {
+            text.assign(LabelInLayer(state, layer, value));
         } else {
             text.assign(1, '$');
             AppendHex4(text, value);
@@ -250,9 +253,9 @@ void FormatOperand(RunState& state, size_t position, uint8_t length) {
         RecordReference(state);
     } else if (state.phase == 2) {
         // A reference to the last byte of a region stays a number.
-        if (placeholder != 'N' && IsLabelTarget(state, state.operandValue) &&
-            LiesInLayer(state.image, state.currentLayer, state.operandValue, 1)) {
-            state.operandText = CodeLabel(state, state.operandValue);
+        if (placeholder != 'N') {
+            const int layer = OperandLabelLayer(state, state.operandValue);
+            if (layer >= 0) state.operandText = LabelInLayer(state, layer, state.operandValue);
         }
         if (placeholder == 'N' && ParseNumber(state.operandText) < 0x100) {
             state.operandText.erase(1, 2);

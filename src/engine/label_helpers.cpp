@@ -22,6 +22,27 @@ std::string LabelField(const RunState& state) {
     return "\t";
 }
 
+int OperandLabelLayer(const RunState& state, int64_t address) {
+    const Region& region = CurrentRegion(state);
+    if (state.image.pictures.empty() || region.owner < 0) {
+        return IsLabelTarget(state, address) &&
+                       LiesInLayer(state.image, state.currentLayer, address, 1)
+                   ? state.currentLayer
+                   : -1;
+    }
+    const Picture& picture = state.image.pictures[static_cast<size_t>(region.owner)];
+    const int held = RegionInPicture(state.image, picture, address, 1);
+    if (held < 0) return -1;
+    const int layer = state.image.regions[static_cast<size_t>(held)].layer;
+    return IsLabelInLayer(state, layer, address) ? layer : -1;
+}
+
+std::string LabelInLayer(const RunState& state, int layer, int64_t address) {
+    if (layer == state.currentLayer) return CodeLabel(state, address);
+    if (const std::string* name = LineNameInLayer(state, layer, address)) return *name;
+    return LabelPrefixOfLayer(layer) + FormatHex(address, 4);
+}
+
 std::string WordOperand(const RunState& state, const Region& region) {
     const int layer = region.targetLayer;
     const int64_t value = region.wordValue;

@@ -22,6 +22,16 @@ std::string CodeLabel(const RunState& state, int64_t address);
 // address the user named.
 bool CarriesLabel(const RunState& state, int64_t address);
 
+// The layer whose label a reference to the address from the code of the current region is
+// written with: the layer of the bytes at the address in the picture of that code, when they
+// carry a label there (not the last byte of their region); -1 when the reference stays a
+// number. Without pictures, the current layer when it holds the address.
+int OperandLabelLayer(const RunState& state, int64_t address);
+
+// The label of the address in the layer: the user's name for it there, or the layer's prefix and
+// its 4 hex digits.
+std::string LabelInLayer(const RunState& state, int layer, int64_t address);
+
 // The operand of an address word: the label of the address it holds when that label is written
 // in the listing, its number otherwise.
 std::string WordOperand(const RunState& state, const Region& region);

@@ -25,6 +25,31 @@ void PrepareLayer(RunState& state, int layer) {
     for (const BlockHint& hint : state.blockHints) ApplyBlockHint(state, hint);
 }
 
+void PreparePicture(RunState& state, const Picture& picture,
+                    const std::vector<std::vector<int64_t>>& carried) {
+    const ImageMap& map = state.image;
+    ResetAddressTables(state);
+    state.referencedMap.fill(0);
+    state.codeRefMap.fill(0);
+    state.labelsLayer = -1;
+    for (int index : picture.dataRegions) {
+        const Region& r = map.regions[static_cast<size_t>(index)];
+        for (int64_t a = r.address; a < EndAddress(r); ++a) SetIsCode(state, a, 0);
+    }
+    if (!picture.startsAreEntries) {
+        for (int index : picture.regions) {
+            const int64_t before = map.regions[static_cast<size_t>(index)].address - 1;
+            if (RegionInPicture(map, picture, before) < 0) SetIsCode(state, before, 0);
+        }
+    }
+    for (int64_t address : picture.entries) ApplyBlockHint(state, {address, 'c'});
+    for (int index : picture.regions) {
+        for (int64_t address : carried[static_cast<size_t>(index)]) SetIsEntry(state, address, 1);
+    }
+    for (int hint : picture.hints)
+        ApplyBlockHint(state, state.blockHints[static_cast<size_t>(hint)]);
+}
+
 namespace {
 
 // -bc / -bd: a code or data block start that also carries a label.

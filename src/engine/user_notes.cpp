@@ -110,8 +110,12 @@ void PlaceUserNames(RunState& state) {
 }
 
 const std::string* LineName(const RunState& state, int64_t address) {
+    return LineNameInLayer(state, state.currentLayer, address);
+}
+
+const std::string* LineNameInLayer(const RunState& state, int layer, int64_t address) {
     const UserName* entry = Find(state, address);
-    return entry && entry->layer == state.currentLayer ? &entry->name : nullptr;
+    return entry && entry->layer == layer ? &entry->name : nullptr;
 }
 
 const std::string* UserNameOf(const RunState& state, int64_t address) {

@@ -35,6 +35,9 @@ void PlaceUserNames(RunState& state);
 // The user's name of the address when it labels a line of the current layer; null otherwise.
 const std::string* LineName(const RunState& state, int64_t address);
 
+// The user's name of the address when it labels a line of the layer; null otherwise.
+const std::string* LineNameInLayer(const RunState& state, int layer, int64_t address);
+
 // The user's name of the address, whatever line holds it; null when it has none.
 const std::string* UserNameOf(const RunState& state, int64_t address);
 

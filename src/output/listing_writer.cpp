@@ -75,6 +75,7 @@ struct QuickWriter {
     // label in it (all but its last), [labelFrom, labelTo).
     bool oneRegion = false;
     int64_t labelFrom = 0, labelTo = 0;
+    bool pictures = false;    // an Atari file's pictures decide where references land
     mutable LineBuffer line;  // where the next instruction line is composed (scratch)
 };
 
@@ -82,15 +83,15 @@ struct QuickWriter {
 void SetLayerOfQuickWriter(const RunState& state, QuickWriter& quick) {
     quick.prefixFits = quick.prefix.Set(state.labelPrefix);
     quick.plainLabels = quick.prefixFits && state.userNames.empty();
-    int regions = 0;
-    for (const Region& r : state.image.regions) {
-        if (r.layer != state.currentLayer) continue;
-        if (r.kind != RegionKind::Code && r.kind != RegionKind::Data) continue;
-        ++regions;
+    quick.pictures = !state.image.pictures.empty();
+    const std::vector<int>& regions =
+        state.image.layers[static_cast<size_t>(state.currentLayer)].regions;
+    quick.oneRegion = regions.size() == 1;
+    if (quick.oneRegion) {
+        const Region& r = state.image.regions[static_cast<size_t>(regions[0])];
         quick.labelFrom = r.address;
         quick.labelTo = EndAddress(r) - 1;
     }
-    quick.oneRegion = regions == 1;
 }
 
 // LiesInLayer(image, currentLayer, address, 1): where a reference to the address is written as
@@ -342,8 +343,18 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
         state.operandBytes = {low, high};
         value = OperandValue(t.placeholder, static_cast<uint8_t>(length), state.operandBytes,
                              length - 1, at);
-        operandLabel =
-            t.placeholder != 'N' && IsLabelTarget(state, value) && CanLabel(state, quick, value);
+        if (quick.pictures && t.placeholder != 'N') {
+            // References may land in another layer's bytes: those take the general way.
+            const int layer = OperandLabelLayer(state, value);
+            if (layer >= 0 && layer != state.currentLayer) {
+                state.sourceFile.Seek(position);
+                return false;
+            }
+            operandLabel = layer >= 0;
+        } else {
+            operandLabel = t.placeholder != 'N' && IsLabelTarget(state, value) &&
+                           CanLabel(state, quick, value);
+        }
         if (!operandLabel && !t.immediate && state.useLabelFile == 1 &&
             TestBit(state.namedAddresses, value)) {
             name = NameOfAddress(state, static_cast<uint16_t>(value));

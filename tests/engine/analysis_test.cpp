@@ -270,8 +270,7 @@ TEST(RunAnalysis, DecidesAsTheTextOfEveryInstructionWould) {
         for (size_t k = 0; k < text.keptLayers.size(); ++k) {
             const KeptLayer& a = text.keptLayers[k];
             const KeptLayer& b = fast.keptLayers[k];
-            ASSERT_TRUE(a.referencedMap == b.referencedMap && a.codeRefMap == b.codeRefMap &&
-                        a.addressInfo.size() == b.addressInfo.size() &&
+            ASSERT_TRUE(a.labels == b.labels && a.addressInfo.size() == b.addressInfo.size() &&
                         std::memcmp(a.addressInfo.data(), b.addressInfo.data(),
                                     a.addressInfo.size() * sizeof(AddressInfo)) == 0)
                 << "layer " << k << " round " << round;

@@ -1,0 +1,162 @@
+#include "engine/program_vectors.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/address_table.h"
+#include "engine/instruction_format.h"
+#include "engine/layer_setup.h"
+
+namespace {
+
+constexpr int64_t kSetVbv = 0xE45C;  // SETVBV: sets VVBLKI or VVBLKD from Y (low) and X (high)
+
+// The low bytes of the vectors whose stores install a routine.
+constexpr std::array<int64_t, 21> kVectors = {
+    0x0200, 0x0202, 0x0204, 0x0206, 0x0208, 0x020A, 0x020C,  // VDSLST ... VSEROC
+    0x020E, 0x0210, 0x0212, 0x0214, 0x0216,                  // ... VIMIRQ
+    0x0222, 0x0224, 0x0226, 0x0228,                          // VVBLKI, VVBLKD, CDTMA1, CDTMA2
+    0x000A, 0x000C, 0x0002,                                  // DOSVEC, DOSINI, CASINI
+    0xFFFA, 0xFFFC};
+constexpr int64_t kIrqCopy = 0xFFFE;
+
+// What an instruction does to the scan, by its pattern.
+enum class Effect { LoadImmediate, Store, Call, Flow, Neutral, Other };
+
+struct Step {
+    Effect effect = Effect::Other;
+    char reg = 0;  // 'a', 'x' or 'y' for loads and stores
+};
+
+Step StepOf(const std::string& pattern) {
+    Step step;
+    const std::string mnemonic = pattern.substr(0, 3);
+    const bool plainAddress = pattern == mnemonic + " Z" || pattern == mnemonic + " Q";
+    if (pattern == "lda #N" || pattern == "ldx #N" || pattern == "ldy #N") {
+        step.effect = Effect::LoadImmediate;
+        step.reg = pattern[2];
+    } else if (plainAddress && (mnemonic == "sta" || mnemonic == "stx" || mnemonic == "sty")) {
+        step.effect = Effect::Store;
+        step.reg = mnemonic[2];
+    } else if (pattern == "jsr Q") {
+        step.effect = Effect::Call;
+    } else if (mnemonic == "jmp" || mnemonic == "jsr" || mnemonic == "rts" || mnemonic == "rti" ||
+               mnemonic == "brk" || pattern.find('L') != std::string::npos) {
+        step.effect = Effect::Flow;
+    } else if (pattern == "sei" || pattern == "cli" || pattern == "cld" || pattern == "sed" ||
+               pattern == "clc" || pattern == "sec" || pattern == "clv" || pattern == "nop" ||
+               pattern == "php" || pattern == "plp") {
+        step.effect = Effect::Neutral;
+    } else if (mnemonic == "sta" || mnemonic == "stx" || mnemonic == "sty") {
+        step.effect = Effect::Neutral;  // an indexed or indirect store changes no register
+    }
+    return step;
+}
+
+bool IsVectorByte(int64_t address) {
+    const int64_t low = address & ~int64_t{1};
+    return low == kIrqCopy || std::find(kVectors.begin(), kVectors.end(), low) != kVectors.end();
+}
+
+// The scan of one stretch of straight-line code: the registers' immediate values (-1: unknown)
+// and the halves of each vector stored so far.
+struct Scan {
+    int a = -1, x = -1, y = -1;
+    struct Half {
+        int64_t vector;
+        int low = -1, high = -1;
+    };
+    std::vector<Half> halves;
+
+    int& Register(char r) { return r == 'a' ? a : r == 'x' ? x : y; }
+    void Forget() { a = x = y = -1; }
+    void Reset() {
+        Forget();
+        halves.clear();
+    }
+    // Notes a stored byte; returns the routine's address once both halves are known, or -1.
+    int64_t Store(int64_t address, int value) {
+        const int64_t vector = address & ~int64_t{1};
+        auto it = std::find_if(halves.begin(), halves.end(),
+                               [&](const Half& h) { return h.vector == vector; });
+        if (it == halves.end()) it = halves.insert(halves.end(), Half{vector});
+        ((address & 1) ? it->high : it->low) = value;
+        if (it->low < 0 || it->high < 0) return -1;
+        const int64_t routine = it->high * 256 + it->low;
+        halves.erase(it);
+        return routine;
+    }
+};
+
+}  // namespace
+
+bool AddProgramVectors(RunState& state, const Picture& picture) {
+    const ImageMap& map = state.image;
+    std::array<Step, 256> steps;
+    for (size_t op = 0; op < 256; ++op) steps[op] = StepOf(state.mnemonicTable[op]);
+    std::vector<int64_t> found;
+    std::vector<uint8_t> bytes;
+    for (int index : picture.regions) {
+        const Region& r = map.regions[static_cast<size_t>(index)];
+        bytes.resize(static_cast<size_t>(r.length));
+        state.sourceFile.Seek(r.fileOffset);
+        state.sourceFile.ReadBytes(bytes.data(), bytes.size());
+        Scan scan;
+        for (int64_t at = 0; at < r.length;) {
+            const uint8_t opcode = bytes[static_cast<size_t>(at)];
+            const std::string& pattern = state.mnemonicTable[opcode];
+            const size_t position = PlaceholderPosition(pattern);
+            const int64_t length =
+                position == std::string::npos ? 1 : OperandLength(pattern[position]);
+            if (InfoAt(state, r.address + at).isCode != 1 || pattern.empty() ||
+                at + length > r.length) {
+                scan.Reset();  // data: the stretch ends
+                ++at;
+                continue;
+            }
+            const int64_t operand = length == 1   ? 0
+                                    : length == 2 ? bytes[static_cast<size_t>(at + 1)]
+                                                  : bytes[static_cast<size_t>(at + 1)] +
+                                                        256 * bytes[static_cast<size_t>(at + 2)];
+            const Step& step = steps[opcode];
+            switch (step.effect) {
+                case Effect::LoadImmediate:
+                    scan.Register(step.reg) = static_cast<int>(operand);
+                    break;
+                case Effect::Store:
+                    if (IsVectorByte(operand) && scan.Register(step.reg) >= 0) {
+                        const int64_t routine = scan.Store(operand, scan.Register(step.reg));
+                        if (routine >= 0) found.push_back(routine);
+                    }
+                    break;
+                case Effect::Call:
+                    if (operand == kSetVbv && scan.x >= 0 && scan.y >= 0) {
+                        found.push_back(scan.x * 256 + scan.y);
+                    }
+                    scan.Reset();
+                    break;
+                case Effect::Flow:
+                    scan.Reset();
+                    break;
+                case Effect::Neutral:
+                    break;
+                case Effect::Other:
+                    scan.Forget();
+                    break;
+            }
+            at += length;
+        }
+    }
+    bool added = false;
+    for (int64_t routine : found) {
+        const int region = RegionInPicture(map, picture, routine);
+        if (region < 0 || map.regions[static_cast<size_t>(region)].kind != RegionKind::Code)
+            continue;
+        if (InfoAt(state, routine).isEntry == 1 && TestBit(state.codeRefMap, routine)) continue;
+        ApplyBlockHint(state, {routine, 'c'});
+        added = true;
+    }
+    return added;
+}

@@ -1,0 +1,15 @@
+// Entry points that a program sets up itself: the address of an interrupt or DOS routine that its
+// code stores into an operating-system vector, the usual way of installing one. Recognised forms,
+// in straight-line code:
+//   lda #<X / sta V / lda #>X / sta V+1   (either half first; ldx/stx and ldy/sty alike)
+//   ldy #<X / ldx #>X / lda #n / jsr SETVBV
+// where V is one of the vectors of $0200-$0217, VVBLKI, VVBLKD, CDTMA1, CDTMA2, DOSVEC, DOSINI,
+// CASINI or a RAM copy of the NMI, RESET and IRQ words at $FFFA-$FFFF.
+#pragma once
+
+#include "core/run_state.h"
+
+// Reads the code the analysis found in the picture (its image open) and makes each address its
+// code installs, where the picture holds code, a labelled entry point. True when one is new: the
+// passes must run again.
+bool AddProgramVectors(RunState& state, const Picture& picture);
