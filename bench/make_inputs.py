@@ -39,6 +39,30 @@ def compiled_load_file(folder, name='mousedemo'):
     return data
 
 
+def segment(first, data, marker=False):
+    """A load-file segment: an optional $FF,$FF marker, its first and last address, its bytes."""
+    return (b'\xFF\xFF' if marker else b'') + struct.pack('<HH', first, first + len(data) - 1) + data
+
+
+def three_layers(folder, code):
+    """A load file in three layers: a title routine at $2000 run through INITAD, cc65's largest
+    sample loaded over it (its system check run through INITAD too, its program with the run
+    address), and 4 KB of other code loaded over the program at $3000 afterwards."""
+    title = segment(0x2000, code[:0x400], True) + segment(0x02E2, struct.pack('<H', 0x2000))
+    return title + compiled_load_file(folder) + segment(0x3000, code[0x400:0x1400], True)
+
+
+def one_address(count):
+    """count one-byte segments that all load at $5000, then a run address: as many layers."""
+    return b'\xFF\xFF' + b''.join(segment(0x5000, bytes([0x60 - (i & 1) * 0x20]))
+                                   for i in range(count)) + segment(0x02E0, b'\x00\x50')
+
+
+def names_file(count):
+    """An options file naming count addresses."""
+    return ''.join('-n$%04X=name%d\n' % (0x4000 + 7 * i, i) for i in range(count))
+
+
 def many_passes(blocks=(0x10000 - 3) // 3):
     """Each pass uncovers one more backward branch into bytes taken for data: the image starts
     with a jump to its last block; every block is an undefined byte (data up to the next entry
@@ -81,6 +105,10 @@ def main_into(folder, project, many_pass_blocks=(0x10000 - 3) // 3, big=True):
     table = b''.join(struct.pack('<H', 0x1000 + (i * 7) % len(code)) for i in range(len(code) // 4))
     add('address-table', table + code[len(table):], 0x1000, '-d -bad$1000')
     add('load-file', compiled_load_file(folder), 0x0000, '-x')  # da65 reads it as one block
+    add('three-layers', three_layers(folder, code), 0x0000, '-x')
+    add('one-address-40000', one_address(40000), 0x0000, '-x')
+    add('one-address-13000-names', one_address(13000), 0x0000, '-x @names300.opt')
+    open(os.path.join(folder, 'names300.opt'), 'w').write(names_file(300))
     if big:
         add('many-passes-1mb', image + b'\xEA' * (1 << 20), 0x0000)  # the bytes past $FFFF
         add('random-16mb', random.Random(16).randbytes(16 << 20), 0x0000)

@@ -505,9 +505,11 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
     state.passAgain = 1;
     const PastTop* top = walk.topRegion >= 0 ? &walk.top : nullptr;
     if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
-    // The replayed passes take the region's first byte for an entry point, as whole passes do.
-    const bool replay =
-        walk.regions.size() == 1 && walk.startsAreEntries && CanReplayPasses(state, top);
+    // The replayed passes read the byte before the region's first one unless that is an entry
+    // point: there must be one.
+    const bool replay = walk.regions.size() == 1 &&
+                        (walk.startsAreEntries || CurrentRegion(state).address > 0) &&
+                        CanReplayPasses(state, top);
     const int64_t limit = replay ? kWholePassesFirst : INT64_MAX;
     if (!HasTextShapes(shapes) && !top) {
         std::vector<PaddedImage> images;
@@ -525,12 +527,16 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
             RunPassInMemory(state, rules, walk, images, trace.get());
         }
         if (walk.regions.size() == 1) state.currentRegion = walk.regions[0];
-        if (replay && state.passAgain == 1) RunReplayedPasses(state, shapes, top, trace.get());
+        if (replay && state.passAgain == 1) {
+            RunReplayedPasses(state, shapes, top, trace.get(), walk.startsAreEntries);
+        }
         return;
     }
     FileSource source{state, &shapes};
     RunWholePasses(state, source, walk, limit);
-    if (replay && state.passAgain == 1) RunReplayedPasses(state, shapes, top);
+    if (replay && state.passAgain == 1) {
+        RunReplayedPasses(state, shapes, top, nullptr, walk.startsAreEntries);
+    }
 }
 
 // The walk of a picture: its Code regions by address, and the study of what lies past $FFFF.
@@ -557,6 +563,7 @@ void AnalysePictures(RunState& state, const OpcodeShapes& shapes, bool byText) {
     StartKeptLayers(state);
     const ImageMap& map = state.image;
     std::vector<std::vector<int64_t>> carried(map.regions.size());
+    const VectorSteps steps = VectorStepsOfTable(state);
     for (size_t k = 0; k < map.pictures.size(); ++k) {
         const Picture& picture = map.pictures[k];
         PreparePicture(state, picture, carried);
@@ -570,7 +577,7 @@ void AnalysePictures(RunState& state, const OpcodeShapes& shapes, bool byText) {
             } else {
                 AnalyseLayer(state, shapes, walk);
             }
-        } while (AddProgramVectors(state, picture));
+        } while (AddProgramVectors(state, picture, steps));
         for (const auto& [first, index] : picture.lookup) {
             const Region& r = map.regions[static_cast<size_t>(index)];
             if (r.owner == static_cast<int>(k)) KeepRegionCells(state, index);

@@ -104,9 +104,11 @@ static_assert(sizeof(StepFacts) == 8, "one for every address of a region");
 
 class Replay {
   public:
-    Replay(RunState& state, const OpcodeShapes& shapes, const PastTop* top, const PassTrace* trace)
+    Replay(RunState& state, const OpcodeShapes& shapes, const PastTop* top, const PassTrace* trace,
+           bool firstIsEntry)
         : state_(state),
           region_(CurrentRegion(state)),
+          firstIsEntry_(firstIsEntry),
           first_(region_.address),
           end_(std::min(EndAddress(region_), kAddressCount)),
           top_(top) {
@@ -252,7 +254,7 @@ class Replay {
         state_.phase = 1;
         state_.currentAddress = first_;
         state_.dataColumn = 0;
-        AddEntry(first_);
+        if (firstIsEntry_) AddEntry(first_);
         state_.passAgain = 0;
         markedEnd_ = -1;
 
@@ -504,7 +506,8 @@ class Replay {
 
     RunState& state_;
     const Region region_;
-    const int64_t first_;  // the region's addresses: [first_, end_)
+    const bool firstIsEntry_;  // each pass makes the region's first byte an entry point
+    const int64_t first_;      // the region's addresses: [first_, end_)
     const int64_t end_;
     const PastTop* top_;  // what the passes do past $FFFF, for a region that runs past it
     std::vector<StepFacts> facts_;
@@ -559,7 +562,7 @@ void StartPassTrace(const RunState& state, PassTrace& trace) {
 }
 
 void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes, const PastTop* top,
-                       const PassTrace* trace) {
-    auto replay = std::make_unique<Replay>(state, shapes, top, trace);
+                       const PassTrace* trace, bool firstIsEntry) {
+    auto replay = std::make_unique<Replay>(state, shapes, top, trace, firstIsEntry);
     replay->RunPasses();
 }

@@ -43,6 +43,8 @@ bool CanReplayPasses(const RunState& state, const PastTop* top = nullptr);
 
 // Runs the passes over the current region of the open image, the only Code region of its layer
 // (one "." on the console per pass); top tells what they do past $FFFF, for a region that runs
-// past it; trace, when given, is that of the whole pass just run over the region.
+// past it; trace, when given, is that of the whole pass just run over the region. firstIsEntry:
+// each pass makes the region's first byte an entry point (otherwise the region starts above
+// $0000).
 void RunReplayedPasses(RunState& state, const OpcodeShapes& shapes, const PastTop* top = nullptr,
-                       const PassTrace* trace = nullptr);
+                       const PassTrace* trace = nullptr, bool firstIsEntry = true);

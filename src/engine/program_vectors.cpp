@@ -7,7 +7,6 @@
 
 #include "core/address_table.h"
 #include "engine/instruction_format.h"
-#include "engine/layer_setup.h"
 
 namespace {
 
@@ -22,35 +21,30 @@ constexpr std::array<int64_t, 21> kVectors = {
     0xFFFA, 0xFFFC};
 constexpr int64_t kIrqCopy = 0xFFFE;
 
-// What an instruction does to the scan, by its pattern.
-enum class Effect { LoadImmediate, Store, Call, Flow, Neutral, Other };
-
-struct Step {
-    Effect effect = Effect::Other;
-    char reg = 0;  // 'a', 'x' or 'y' for loads and stores
-};
-
-Step StepOf(const std::string& pattern) {
-    Step step;
+VectorStep StepOf(const std::string& pattern) {
+    VectorStep step;
+    step.defined = !pattern.empty();
+    const size_t position = PlaceholderPosition(pattern);
+    step.length = position == std::string::npos ? 1 : OperandLength(pattern[position]);
     const std::string mnemonic = pattern.substr(0, 3);
     const bool plainAddress = pattern == mnemonic + " Z" || pattern == mnemonic + " Q";
     if (pattern == "lda #N" || pattern == "ldx #N" || pattern == "ldy #N") {
-        step.effect = Effect::LoadImmediate;
+        step.effect = VectorStep::LoadImmediate;
         step.reg = pattern[2];
     } else if (plainAddress && (mnemonic == "sta" || mnemonic == "stx" || mnemonic == "sty")) {
-        step.effect = Effect::Store;
+        step.effect = VectorStep::Store;
         step.reg = mnemonic[2];
     } else if (pattern == "jsr Q") {
-        step.effect = Effect::Call;
+        step.effect = VectorStep::Call;
     } else if (mnemonic == "jmp" || mnemonic == "jsr" || mnemonic == "rts" || mnemonic == "rti" ||
                mnemonic == "brk" || pattern.find('L') != std::string::npos) {
-        step.effect = Effect::Flow;
+        step.effect = VectorStep::Flow;
     } else if (pattern == "sei" || pattern == "cli" || pattern == "cld" || pattern == "sed" ||
                pattern == "clc" || pattern == "sec" || pattern == "clv" || pattern == "nop" ||
                pattern == "php" || pattern == "plp") {
-        step.effect = Effect::Neutral;
+        step.effect = VectorStep::Neutral;
     } else if (mnemonic == "sta" || mnemonic == "stx" || mnemonic == "sty") {
-        step.effect = Effect::Neutral;  // an indexed or indirect store changes no register
+        step.effect = VectorStep::Neutral;  // an indexed or indirect store changes no register
     }
     return step;
 }
@@ -92,10 +86,14 @@ struct Scan {
 
 }  // namespace
 
-bool AddProgramVectors(RunState& state, const Picture& picture) {
-    const ImageMap& map = state.image;
-    std::array<Step, 256> steps;
+VectorSteps VectorStepsOfTable(const RunState& state) {
+    VectorSteps steps;
     for (size_t op = 0; op < 256; ++op) steps[op] = StepOf(state.mnemonicTable[op]);
+    return steps;
+}
+
+bool AddProgramVectors(RunState& state, const Picture& picture, const VectorSteps& steps) {
+    const ImageMap& map = state.image;
     std::vector<int64_t> found;
     std::vector<uint8_t> bytes;
     for (int index : picture.regions) {
@@ -105,12 +103,9 @@ bool AddProgramVectors(RunState& state, const Picture& picture) {
         state.sourceFile.ReadBytes(bytes.data(), bytes.size());
         Scan scan;
         for (int64_t at = 0; at < r.length;) {
-            const uint8_t opcode = bytes[static_cast<size_t>(at)];
-            const std::string& pattern = state.mnemonicTable[opcode];
-            const size_t position = PlaceholderPosition(pattern);
-            const int64_t length =
-                position == std::string::npos ? 1 : OperandLength(pattern[position]);
-            if (InfoAt(state, r.address + at).isCode != 1 || pattern.empty() ||
+            const VectorStep& step = steps[bytes[static_cast<size_t>(at)]];
+            const int64_t length = step.length;
+            if (InfoAt(state, r.address + at).isCode != 1 || !step.defined ||
                 at + length > r.length) {
                 scan.Reset();  // data: the stretch ends
                 ++at;
@@ -120,29 +115,28 @@ bool AddProgramVectors(RunState& state, const Picture& picture) {
                                     : length == 2 ? bytes[static_cast<size_t>(at + 1)]
                                                   : bytes[static_cast<size_t>(at + 1)] +
                                                         256 * bytes[static_cast<size_t>(at + 2)];
-            const Step& step = steps[opcode];
             switch (step.effect) {
-                case Effect::LoadImmediate:
+                case VectorStep::LoadImmediate:
                     scan.Register(step.reg) = static_cast<int>(operand);
                     break;
-                case Effect::Store:
+                case VectorStep::Store:
                     if (IsVectorByte(operand) && scan.Register(step.reg) >= 0) {
                         const int64_t routine = scan.Store(operand, scan.Register(step.reg));
                         if (routine >= 0) found.push_back(routine);
                     }
                     break;
-                case Effect::Call:
+                case VectorStep::Call:
                     if (operand == kSetVbv && scan.x >= 0 && scan.y >= 0) {
                         found.push_back(scan.x * 256 + scan.y);
                     }
                     scan.Reset();
                     break;
-                case Effect::Flow:
+                case VectorStep::Flow:
                     scan.Reset();
                     break;
-                case Effect::Neutral:
+                case VectorStep::Neutral:
                     break;
-                case Effect::Other:
+                case VectorStep::Other:
                     scan.Forget();
                     break;
             }
@@ -155,7 +149,11 @@ bool AddProgramVectors(RunState& state, const Picture& picture) {
         if (region < 0 || map.regions[static_cast<size_t>(region)].kind != RegionKind::Code)
             continue;
         if (InfoAt(state, routine).isEntry == 1 && TestBit(state.codeRefMap, routine)) continue;
-        ApplyBlockHint(state, {routine, 'c'});
+        // An entry point with a label. Its code mark stays as the passes left it: an instruction
+        // at an entry point is taken whole when all its bytes agree, and these may be data now.
+        SetIsEntry(state, routine, 1);
+        SetBit(state.referencedMap, routine);
+        SetBit(state.codeRefMap, routine);
         added = true;
     }
     return added;

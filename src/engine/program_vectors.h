@@ -7,9 +7,23 @@
 // CASINI or a RAM copy of the NMI, RESET and IRQ words at $FFFA-$FFFF.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "core/run_state.h"
+
+// What an opcode does to the scan, worked out once per run from its pattern.
+struct VectorStep {
+    enum Effect : uint8_t { LoadImmediate, Store, Call, Flow, Neutral, Other } effect = Other;
+    char reg = 0;        // 'a', 'x' or 'y' for loads and stores
+    uint8_t length = 1;  // of the instruction
+    bool defined = false;
+};
+using VectorSteps = std::array<VectorStep, 256>;
+
+VectorSteps VectorStepsOfTable(const RunState& state);
 
 // Reads the code the analysis found in the picture (its image open) and makes each address its
 // code installs, where the picture holds code, a labelled entry point. True when one is new: the
 // passes must run again.
-bool AddProgramVectors(RunState& state, const Picture& picture);
+bool AddProgramVectors(RunState& state, const Picture& picture, const VectorSteps& steps);
