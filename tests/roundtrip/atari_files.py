@@ -107,6 +107,26 @@ def compiled_files(work):
     return files
 
 
+PICTURES_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'bench', 'pictures')
+
+
+def picture_files(work):
+    """The load files of bench/pictures, built with ca65 and ld65: layers, init routines loaded
+    over, interrupt routines installed by code, fonts and screens in segments of their own."""
+    files = []
+    for source in sorted(os.listdir(PICTURES_DIR)):
+        if not source.endswith('.s'):
+            continue
+        name = source[:-2]
+        base = os.path.join(PICTURES_DIR, name)
+        subprocess.run(['ca65', base + '.s', '-o', name + '.o'], cwd=work, check=True,
+                       capture_output=True)
+        subprocess.run(['ld65', '-C', base + '.cfg', '-o', name + '.xex', name + '.o'], cwd=work,
+                       check=True, capture_output=True)
+        files.append((name + '.xex', open(os.path.join(work, name + '.xex'), 'rb').read()))
+    return files
+
+
 def load_segments(data):
     """The segments of a load file: (first address, bytes)."""
     segments, i = [], 0

@@ -19,7 +19,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from to_ca65 import translate  # noqa: E402
-from atari_files import compiled_files, main_block, synthetic_files  # noqa: E402
+from atari_files import compiled_files, main_block, picture_files, synthetic_files  # noqa: E402
 from atari_files import load_segments as atari_segments  # noqa: E402
 from atari_files import SAMPLES_DIR, XEX_SAMPLES as ATARI_SAMPLES  # noqa: E402
 
@@ -177,7 +177,7 @@ def main():
             else:
                 passed += 1
     # Whole Atari files, read with -x, in every mode.
-    for name, data in compiled_files(work) + synthetic_files():
+    for name, data in compiled_files(work) + synthetic_files() + picture_files(work):
         first, length = main_block(name, data)
         for mode, options in modes(bytes(length), first):
             problem = round_trip(velkor, project, work, name, data, first, options, atari=True)
