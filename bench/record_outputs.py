@@ -15,13 +15,16 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'roundtrip'))
 import roundtrip  # noqa: E402
 import make_inputs  # noqa: E402
-from atari_files import compiled_files, main_block, synthetic_files  # noqa: E402
+from atari_files import compiled_files, main_block, picture_files, synthetic_files  # noqa: E402
 
 
-def record(velkor, project, image, start, options, target, labels=None):
+def record(velkor, project, image, start, options, target, labels=None, inputs=None):
     with tempfile.TemporaryDirectory() as folder:
         for reference in ('mnemo.qvt', 'memory.qvt'):
             shutil.copy(os.path.join(project, 'data', reference), folder)
+        for option in options:  # options files beside the inputs
+            if option.startswith('@') and inputs:
+                shutil.copy(os.path.join(inputs, option[1:]), folder)
         if labels:
             shutil.copy(labels, os.path.join(folder, 'memory.qvt'))
         open(os.path.join(folder, 'image.bin'), 'wb').write(image)
@@ -39,7 +42,7 @@ def main():
         for name, image, start in roundtrip.build_corpus(work):
             for mode, options in roundtrip.modes(image, start):
                 record(velkor, project, image, start, options, os.path.join(out, name + '.' + mode))
-        for name, data in compiled_files(work) + synthetic_files():
+        for name, data in compiled_files(work) + synthetic_files() + picture_files(work):
             first, length = main_block(name, data)
             for mode, options in roundtrip.modes(bytes(length), first):
                 record(velkor, project, data, first, ['-x'] + options,
@@ -54,7 +57,7 @@ def main():
                 options = ['-l']
             image = open(os.path.join(inputs, name + '.bin'), 'rb').read()
             record(velkor, project, image, int(start, 16), options, os.path.join(out, 'bench-' + name),
-                   labels)
+                   labels, inputs)
 
 
 if __name__ == '__main__':
