@@ -71,6 +71,14 @@ struct UserName {
     bool defined = false;
 };
 
+// A name of the label file marked as the name of its address for reading ('r') or for writing
+// ('w'), upper case as operands show it.
+struct AccessName {
+    uint16_t address = 0;
+    char access = 0;
+    std::string name;
+};
+
 // A comment given with -c.
 struct UserComment {
     int64_t address = 0;
@@ -118,6 +126,7 @@ struct RunState {
     std::vector<UserName> userNames;
     std::vector<UserComment> userComments;
     Bitmap userNamed{};
+    Bitmap labelFileLabels{};  // names of the label file that label lines (AdoptLabelFileNames)
     std::vector<ListedLine> listedLines;
 
     // Per-address knowledge; reach it through the accessors below. The table is set up a chunk
@@ -188,6 +197,10 @@ struct RunState {
     // the number of its name (nameOfKey); name k starts at nameStarts[k] in nameText and ends
     // where the next begins.
     bool namesIndexLoaded = false;
+    // Names the label file marks as the read or the write name of their address ("(r)" or "(w)"
+    // at the start of the comment): the addresses that have one, and the names, upper case.
+    Bitmap accessNamed{};
+    std::vector<AccessName> accessNames;
     Bitmap nameKeys{};
     std::unique_ptr<uint16_t[]> nameOfKey;  // read only where nameKeys is set
     std::string nameText;

@@ -13,6 +13,7 @@
 #include "engine/program_vectors.h"
 #include "engine/step_decoding.h"
 #include "engine/text_helpers.h"
+#include "engine/user_notes.h"
 #include "files/console.h"
 
 namespace {
@@ -591,6 +592,7 @@ void AnalysePictures(RunState& state, const OpcodeShapes& shapes, bool byText) {
     }
     FinishKeptLayers(state);
     SwitchToLayer(state, 0);
+    if (state.useLabelFile == 1) AdoptLabelFileNames(state);
 }
 
 }  // namespace

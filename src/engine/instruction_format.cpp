@@ -73,7 +73,10 @@ void SubstituteName(RunState& state) {
     // The operand text is "$" and two or four hex digits: its key has four.
     int64_t value = ParseNumber(state.operandText);
     if (!TestBit(state.namedAddresses, value)) return;
-    const std::string_view name = NameOfAddress(state, static_cast<uint16_t>(value));
+    const char access = TestBit(state.accessNamed, value)
+                            ? AccessOfPattern(state.mnemonicTable[state.currentByte])
+                            : 0;
+    const std::string_view name = NameOfAddressFor(state, static_cast<uint16_t>(value), access);
     if (!name.empty()) state.operandText.assign(name);
 }
 

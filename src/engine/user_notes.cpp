@@ -4,8 +4,10 @@
 #include <cctype>
 
 #include "core/address_table.h"
+#include "core/layer_tables.h"
 #include "engine/text_helpers.h"
 #include "files/stops.h"
+#include "reference/label_file.h"
 
 namespace {
 
@@ -72,6 +74,13 @@ const UserName* Find(const RunState& state, int64_t address) {
     return nullptr;
 }
 
+// True when a name the user gave reads as the name to an assembler that ignores case.
+bool NameTaken(const RunState& state, const std::string& name) {
+    const std::string lower = Lower(name);
+    return std::any_of(state.userNames.begin(), state.userNames.end(),
+                       [&](const UserName& other) { return Lower(other.name) == lower; });
+}
+
 bool LiesInAnyRegion(const RunState& state, int64_t address) {
     for (const Region& r : state.image.regions) {
         if (HasAddresses(r) && address >= r.address && address < EndAddress(r)) return true;
@@ -95,6 +104,29 @@ void CheckUserNames(RunState& state) {
         if (!fault.empty()) {
             throw UsageStop{"Bad option -n$" + FormatHex(entry.address, 4) + "=" + entry.name +
                             ": " + fault + "."};
+        }
+    }
+}
+
+void AdoptLabelFileNames(RunState& state) {
+    state.labelFileLabels.fill(0);
+    Bitmap seen{};  // named addresses already met in an earlier layer
+    for (int layer = 0; layer < state.image.layerCount; ++layer) {
+        for (int index : state.image.layers[static_cast<size_t>(layer)].regions) {
+            const Region& r = state.image.regions[static_cast<size_t>(index)];
+            for (int64_t a = std::max<int64_t>(r.address, 0);
+                 a < std::min(EndAddress(r), kAddressCount); ++a) {
+                if (!TestBit(state.namedAddresses, a) || TestBit(seen, a)) continue;
+                SetBit(seen, a);
+                if (TestBit(state.userNamed, a) || !IsLabelInLayer(state, layer, a)) continue;
+                UserName entry{a, std::string(NameOfAddress(state, static_cast<uint16_t>(a))),
+                               layer, false};
+                // Not a label an assembler takes, or one it takes for a name given already.
+                if (!Fault(state, entry).empty() || NameTaken(state, entry.name)) continue;
+                state.userNames.push_back(std::move(entry));
+                SetBit(state.userNamed, a);
+                SetBit(state.labelFileLabels, a);
+            }
         }
     }
 }

@@ -29,6 +29,12 @@ bool SplitAddressedOption(const std::string& text, int64_t& address, std::string
 // no address named twice. Ends the run with a line that says what is wrong (status 2).
 void CheckUserNames(RunState& state);
 
+// With -x and -l, after the analysis: an address inside the image that the label file names and
+// that carries a label takes the label file's name as its label, in the first layer that holds
+// it, as a name given with -n would (labelFileLabels marks them; their equates from the label
+// file are left out). Names an assembler would not take as labels are passed over.
+void AdoptLabelFileNames(RunState& state);
+
 // Decides the layer each name labels: the first whose image holds its address.
 void PlaceUserNames(RunState& state);
 

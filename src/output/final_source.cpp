@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -361,6 +362,24 @@ void WriteEquates(RunState& state) {
     state.asmFile.WriteLine("");
 }
 
+namespace {
+
+// True when the entry's name labels a line of the result (AdoptLabelFileNames): the name the
+// label file gives its address first, taken over as that address's label.
+bool LabelsALine(const RunState& state, std::string_view name, std::string_view rest) {
+    if (state.userNames.empty() || rest.size() < 4) return false;
+    const int64_t address = ParseNumber("$" + std::string(rest.substr(0, 4)));
+    if (!TestBit(state.labelFileLabels, address)) return false;
+    const std::string* label = UserNameOf(state, address);
+    if (!label || label->size() != name.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(name[i])) != (*label)[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void WriteLabelEquates(RunState& state) {
     const size_t width = state.nameWidth;  // measured as the label file was read
     std::string out;
@@ -374,6 +393,7 @@ void WriteLabelEquates(RunState& state) {
         // whose "$" follows its ";" can have. Tabs become blanks.
         const std::string_view name = line.substr(0, NameLength(line.substr(0, dollar)));
         const std::string_view rest = line.substr(dollar + 1);
+        if (LabelsALine(state, name, rest)) continue;  // the line defines the name
         const size_t head = std::min(name.size(), width);
         out.resize(width + 3 + rest.size() + (name.size() - head));
         char* to = out.data();

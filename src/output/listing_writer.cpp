@@ -63,6 +63,7 @@ struct QuickTemplate {
     uint8_t length = 1;
     bool immediate = false;
     bool jumpOrCall = false;
+    char access = 0;  // how it uses its operand's address (AccessOfPattern)
     Piece before, wide, after;
 };
 
@@ -110,6 +111,7 @@ void SetUpQuickWriter(RunState& state, QuickWriter& quick) {
         q.length = t.length;
         q.immediate = t.immediate;
         q.jumpOrCall = t.jumpOrCall;
+        q.access = AccessOfPattern(state.mnemonicTable[opcode]);
         q.usable = runAllows && t.direct && q.before.Set(t.before) && q.wide.Set(t.beforeWide) &&
                    q.after.Set(t.after);
     }
@@ -357,7 +359,7 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
         }
         if (!operandLabel && !t.immediate && state.useLabelFile == 1 &&
             TestBit(state.namedAddresses, value)) {
-            name = NameOfAddress(state, static_cast<uint16_t>(value));
+            name = NameOfAddressFor(state, static_cast<uint16_t>(value), t.access);
             if (name.size() > kNameRoom) {
                 state.sourceFile.Seek(position);
                 return false;

@@ -96,10 +96,39 @@ size_t NamesLineOf(std::string_view entry, size_t dollar, std::string& out) {
     return nameEnd + 2;
 }
 
+// The access an entry's comment marks it for: "(r)" or "(w)", either case, at the start of the
+// text after its ";" (blanks and tabs before it skipped); 0 for none.
+char MarkOf(std::string_view line) {
+    const size_t semicolon = line.find(';');
+    if (semicolon == std::string::npos) return 0;
+    size_t at = semicolon + 1;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    if (at + 3 > line.size() || line[at] != '(' || line[at + 2] != ')') return 0;
+    const char mark = static_cast<char>(line[at + 1] | 0x20);
+    return mark == 'r' || mark == 'w' ? mark : 0;
+}
+
+// Keeps the entry's name as the name of its address for the access, unless an entry before it
+// was marked the same for the same address.
+void NoteAccessName(RunState& state, char access, std::string_view namesLine, size_t rest) {
+    const uint16_t address = static_cast<uint16_t>(LeadingHex(namesLine.substr(rest)));
+    for (const AccessName& known : state.accessNames) {
+        if (known.address == address && known.access == access) return;
+    }
+    std::string name(namesLine.substr(0, namesLine.find(' ')));
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    state.accessNames.push_back({address, access, std::move(name)});
+    SetBit(state.accessNamed, address);
+}
+
 }  // namespace
 
 void LoadLabelNames(RunState& state) {
     state.namedAddresses.fill(0);
+    state.accessNamed.fill(0);
+    state.accessNames.clear();
     state.labelText.clear();
     state.labelLineEnds.clear();
     TextReader reader;
@@ -132,6 +161,7 @@ void LoadLabelNames(RunState& state) {
         names.WriteLine(namesLine);
         SetBit(state.namedAddresses, LeadingHex(std::string_view(namesLine).substr(rest)));
         IndexLine(state, namesLine, rest - 1);  // the name holds no "$"
+        if (const char access = MarkOf(line)) NoteAccessName(state, access, namesLine, rest);
     }
     names.Close();
     state.namesIndexLoaded = true;
@@ -169,4 +199,30 @@ size_t LabelLineCount(const RunState& state) {
 std::string_view LabelLine(const RunState& state, size_t index) {
     const uint32_t start = index == 0 ? 0 : state.labelLineEnds[index - 1];
     return std::string_view(state.labelText).substr(start, state.labelLineEnds[index] - start);
+}
+
+std::string_view NameOfAddressFor(RunState& state, uint16_t address, char access) {
+    if (access != 0 && TestBit(state.accessNamed, address)) {
+        for (const AccessName& known : state.accessNames) {
+            if (known.address == address && known.access == access) return known.name;
+        }
+    }
+    return NameOfAddress(state, address);
+}
+
+char AccessOfPattern(const std::string& pattern) {
+    static const char* const kReads[] = {"lda", "ldx", "ldy", "bit", "cmp", "cpx", "cpy",
+                                         "adc", "sbc", "and", "ora", "eor", "lax", "las"};
+    static const char* const kWrites[] = {
+        "sta", "stx", "sty", "sax", "sha", "shx", "shy", "tas", "stz", "inc", "dec", "asl", "lsr",
+        "rol", "ror", "slo", "rla", "sre", "rra", "dcp", "isc", "trb", "tsb", "rmb", "smb"};
+    if (pattern.size() < 3) return 0;
+    const std::string_view mnemonic(pattern.data(), 3);
+    for (const char* read : kReads) {
+        if (mnemonic == read) return 'r';
+    }
+    for (const char* write : kWrites) {
+        if (mnemonic == write) return 'w';
+    }
+    return 0;
 }

@@ -30,3 +30,14 @@ std::string NameForKey(RunState& state, const std::string& key);
 
 // The same for the key of the address ("$" and its four hex digits).
 std::string_view NameOfAddress(RunState& state, uint16_t address);
+
+// The name an operand at the address shows in an instruction that reads it (access 'r') or
+// writes it ('w'): the name the label file marks for that access, when it marks one; otherwise,
+// and for any other access (0), NameOfAddress.
+std::string_view NameOfAddressFor(RunState& state, uint16_t address, char access);
+
+// How an instruction uses the address of its operand, by its pattern's mnemonic: 'r' for a read
+// (lda, ldx, ldy, bit, cmp, cpx, cpy, adc, sbc, and, ora, eor, lax, las), 'w' for a write or a
+// read-modify-write (sta, stx, sty, sax, sha, shx, shy, tas, stz; inc, dec, asl, lsr, rol, ror,
+// slo, rla, sre, rra, dcp, isc, trb, tsb, rmb, smb), 0 for any other.
+char AccessOfPattern(const std::string& pattern);

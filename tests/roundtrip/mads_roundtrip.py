@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Reassembles VELKOR's results for whole Atari files with MADS, the assembler of its syntax, and
-compares the bytes with the file it read: every load file and cartridge of the ca65 round trip,
-each in the modes that change what is code and what labels say.
+"""Reassembles VELKOR's results with MADS, the assembler of its syntax, and compares the bytes
+with what it read: every raw image of the ca65 round trip's corpus, and every load file and
+cartridge of it read with -x, each in the modes that change what is code and what labels say.
 
     mads_roundtrip.py VELKOR PROJECT_DIR MADS
 """
@@ -14,27 +14,36 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from atari_files import compiled_files, picture_files, synthetic_files  # noqa: E402
+from roundtrip import build_corpus  # noqa: E402
 
 MODES = [('default', []), ('labels', ['-l']), ('strings', ['-sa']), ('mnemonics-off', ['-m'])]
 
 
 def main():
     velkor, project, mads = (os.path.abspath(a) for a in sys.argv[1:4])
-    passed = failed = 0
+    passed = failed = limited = 0
     with tempfile.TemporaryDirectory() as work:
         for reference in ('mnemo.qvt', 'memory.qvt'):
             shutil.copy(os.path.join(project, 'data', reference), work)
-        for name, data in compiled_files(work) + synthetic_files() + picture_files(work):
+        runs = [(name, data, ['-x']) for name, data in
+                compiled_files(work) + synthetic_files() + picture_files(work)]
+        runs += [(name, image, ['-a$%04X' % start]) for name, image, start in build_corpus(work)
+                 if 0 <= start and start + len(image) <= 0x10000]
+        for name, data, how in runs:
             open(os.path.join(work, 'image.bin'), 'wb').write(data)
             for mode, options in MODES:
                 for leftover in ('image.asm', 'image.out'):
                     if os.path.exists(os.path.join(work, leftover)):
                         os.remove(os.path.join(work, leftover))
-                run = subprocess.run([velkor, 'image.bin', '-x'] + options, cwd=work,
+                run = subprocess.run([velkor, 'image.bin'] + how + options, cwd=work,
                                      capture_output=True)
                 built = subprocess.run([mads, 'image.asm', '-o:image.out'], cwd=work,
                                        capture_output=True)
                 out = os.path.join(work, 'image.out')
+                if b'Branch out of range' in built.stdout and name.startswith('random'):
+                    # A branch whose target wraps around $0000/$FFFF: a known limit (README).
+                    limited += 1
+                    continue
                 if run.returncode != 0 or built.returncode != 0 or not os.path.exists(out):
                     problem = 'velkor %d, mads %d: %s' % (run.returncode, built.returncode,
                                                           built.stdout.decode('latin-1')[-300:])
@@ -46,6 +55,9 @@ def main():
                 failed += 1
                 print('FAIL %s %s: %s' % (name, mode, problem))
     print('%d passed, %d failed' % (passed, failed))
+    if limited:
+        print('(%d runs of random bytes left out: a branch wraps around the address space)' %
+              limited)
     return 1 if failed else 0
 
 
