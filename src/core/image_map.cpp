@@ -77,3 +77,75 @@ std::vector<int> CodeRegionsByAddress(const ImageMap& map, int layer) {
 std::string LabelPrefixOfLayer(int layer) {
     return layer == 0 ? "E_" : "E" + std::to_string(layer) + "_";
 }
+
+void SortPictures(ImageMap& map) {
+    for (Picture& p : map.pictures) {
+        const auto byAddress = [&map](int a, int b) {
+            return map.regions[static_cast<size_t>(a)].address <
+                   map.regions[static_cast<size_t>(b)].address;
+        };
+        std::stable_sort(p.regions.begin(), p.regions.end(), byAddress);
+        std::stable_sort(p.lookup.begin(), p.lookup.end());
+    }
+}
+
+void HoldRanges(ImageMap& map, std::vector<HeldRange> ranges) {
+    std::stable_sort(ranges.begin(), ranges.end(), [](const HeldRange& a, const HeldRange& b) {
+        return a.region != b.region ? a.region < b.region : a.first < b.first;
+    });
+    std::vector<Region> regions;
+    std::vector<std::vector<int>> pieces(map.regions.size());  // old index -> new indexes
+    size_t next = 0;                                           // in ranges
+    for (size_t i = 0; i < map.regions.size(); ++i) {
+        const Region& r = map.regions[i];
+        int64_t at = r.address;
+        const auto add = [&](int64_t first, int64_t end, RegionKind kind, DataShape shape) {
+            Region piece = r;
+            piece.kind = kind;
+            piece.shape = shape;
+            piece.address = first;
+            piece.length = end - first;
+            piece.fileOffset = FileOffsetOf(r, first);
+            pieces[i].push_back(static_cast<int>(regions.size()));
+            regions.push_back(piece);
+        };
+        for (; next < ranges.size() && ranges[next].region == static_cast<int>(i); ++next) {
+            const HeldRange& h = ranges[next];
+            const int64_t first = std::max(h.first, at);
+            const int64_t end = std::min(h.end, EndAddress(r));
+            if (r.kind != RegionKind::Code || first >= end) continue;
+            if (first > at) add(at, first, RegionKind::Code, DataShape::Bytes);
+            add(first, end, RegionKind::Data, h.shape);
+            at = end;
+        }
+        if (pieces[i].empty()) {
+            pieces[i].push_back(static_cast<int>(regions.size()));
+            regions.push_back(r);
+        } else if (at < EndAddress(r)) {
+            add(at, EndAddress(r), RegionKind::Code, DataShape::Bytes);
+        }
+    }
+    map.regions = std::move(regions);
+    for (Picture& p : map.pictures) {
+        std::vector<int> code, data;
+        std::vector<std::pair<int64_t, int>> lookup;
+        const auto take = [&](int old) {
+            for (int index : pieces[static_cast<size_t>(old)]) {
+                const Region& r = map.regions[static_cast<size_t>(index)];
+                (r.kind == RegionKind::Code ? code : data).push_back(index);
+            }
+        };
+        for (int old : p.regions) take(old);
+        for (int old : p.dataRegions) take(old);
+        for (const auto& [first, old] : p.lookup) {
+            for (int index : pieces[static_cast<size_t>(old)]) {
+                lookup.emplace_back(map.regions[static_cast<size_t>(index)].address, index);
+            }
+        }
+        p.regions = std::move(code);
+        p.dataRegions = std::move(data);
+        p.lookup = std::move(lookup);
+    }
+    SortPictures(map);
+    IndexLayers(map);
+}

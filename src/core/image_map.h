@@ -26,6 +26,10 @@
 
 enum class RegionKind : uint8_t { Code, Data, Words, Header };
 
+// What the bytes of a Data region are, for the listing: plain bytes, or data the machine itself
+// reads (an ANTIC display list, screen memory, a character set).
+enum class DataShape : uint8_t { Bytes, DisplayList, Screen, Font };
+
 struct Region {
     RegionKind kind = RegionKind::Code;
     int64_t fileOffset = 0;  // of its first byte
@@ -40,6 +44,7 @@ struct Region {
     // Load files: the picture of memory whose analysis decides its bytes (-1: none does; they
     // were loaded over before anything ran). See Picture.
     int owner = -1;
+    DataShape shape = DataShape::Bytes;  // Data regions
 };
 
 // A piece of the file as the user knows it: a load-file segment with its header, the cartridge,
@@ -65,11 +70,13 @@ struct ImageEntry {
 // the last of those is its owner. A layer whose regions no picture holds, and which a block
 // option names, gets a picture of its own: the memory at the end of the layer.
 struct Picture {
-    int afterSegment = 0;           // the moment: right after this segment is loaded
-    std::vector<int> regions;       // its Code regions, by rising address
-    std::vector<int> dataRegions;   // its Data and Words regions: data by their place
-    std::vector<int64_t> entries;   // init, run address, vectors
-    std::vector<int> hints;         // the block options it takes (indexes)
+    int afterSegment = 0;          // the moment: right after this segment is loaded
+    std::vector<int> regions;      // its Code regions, by rising address
+    std::vector<int> dataRegions;  // its Data and Words regions: data by their place
+    std::vector<int64_t> entries;  // init, run address, vectors
+    std::vector<int> hints;        // the block options it takes (indexes)
+    std::vector<int64_t> labels;   // addresses of data that carry a label (display lists...)
+    std::vector<std::pair<int64_t, int64_t>> codeRanges;  // [first, end): code, whatever else
     bool final = false;             // the run address's picture: options without a layer
     bool startsAreEntries = false;  // a raw image: its first byte starts code
     // The Code and Data regions it holds, as (first address, region) by rising address: where a
@@ -112,6 +119,22 @@ inline int64_t EndOffset(const Region& region) {
 inline bool HasAddresses(const Region& region) {
     return region.kind != RegionKind::Header;
 }
+
+// A stretch of a Code region that is data whatever the analysis would find: a range option, a
+// display list, screen memory, a character set.
+struct HeldRange {
+    int region = 0;
+    int64_t first = 0, end = 0;  // [first, end), within the region
+    DataShape shape = DataShape::Bytes;
+};
+
+// Cuts the held ranges out of their Code regions as Data regions of their shape, and updates the
+// pictures and layers to the new region list (a piece keeps its region's segment, layer and
+// owner). Ranges that overlap one taken already are passed over.
+void HoldRanges(ImageMap& map, std::vector<HeldRange> ranges);
+
+// Orders each picture's Code regions and its lookup by address.
+void SortPictures(ImageMap& map);
 
 // Sets up the layers' ranges (layers) from the regions.
 void IndexLayers(ImageMap& map);

@@ -34,11 +34,13 @@ struct AddressInfo {
 using Bitmap = std::array<uint8_t, kBitmapBytes>;
 
 // A block option (-bc, -bd, -bac, -bad) as given: kind 'c', 'd', 'C' or 'D'; with -x, the layer
-// whose bytes it is meant for (-1: those there when the program runs).
+// whose bytes it is meant for (-1: those there when the program runs), and for -bc and -bd the
+// last address of a range (-1: the option names one address).
 struct BlockHint {
     int64_t address;
     char kind;
     int layer = -1;
+    int64_t last = -1;
 };
 
 // The tables of a layer, kept while another layer is worked on (layer_tables.h): the cells of

@@ -36,20 +36,34 @@ int HintLayer(const std::string& argument) {
     return static_cast<int>(layer);
 }
 
+// The last address of a range a -bc or -bd option gives after its first ("-$60FF"); -1 without
+// one, or when what follows the dash is no address at or after the first (such text was always
+// passed over, and still is). Only an Atari file (-x) reads the range; otherwise the option
+// names its first address, as it always has.
+int64_t HintLast(const std::string& argument, int64_t first) {
+    const size_t dash = argument.find('-', 3);
+    if (dash == std::string::npos) return -1;
+    const std::string text = argument.substr(dash + 1, argument.find(':') - dash - 1);
+    if (text.find_first_of("0123456789ABCDEFabcdef") == std::string::npos) return -1;
+    const int64_t last = ParseNumber32(text);
+    return InAddressSpace(last) && last >= first ? last : -1;
+}
+
 // Applies the block option and keeps it for the layers that are set up later.
-void AddBlockHint(RunState& state, int64_t address, char kind, int layer = -1) {
-    state.blockHints.push_back({address, kind, layer});
+void AddBlockHint(RunState& state, int64_t address, char kind, int layer = -1, int64_t last = -1) {
+    state.blockHints.push_back({address, kind, layer, last});
     ApplyBlockHint(state, state.blockHints.back());
 }
 
 void ParseBlockOption(RunState& state, const std::string& argument) {
     switch (UpperAt(argument, 2)) {
         case 'C':
-            AddBlockHint(state, BlockAddress(argument, 3), 'c', HintLayer(argument));
+        case 'D': {
+            const int64_t first = BlockAddress(argument, 3);
+            const char kind = UpperAt(argument, 2) == 'C' ? 'c' : 'd';
+            AddBlockHint(state, first, kind, HintLayer(argument), HintLast(argument, first));
             return;
-        case 'D':
-            AddBlockHint(state, BlockAddress(argument, 3), 'd', HintLayer(argument));
-            return;
+        }
         case 'A':
             switch (UpperAt(argument, 3)) {
                 case 'C':

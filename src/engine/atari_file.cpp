@@ -442,15 +442,31 @@ int Reader::RegionOfLayer(int layer, int64_t address) const {
 }
 
 // Gives each block option to its picture: one meant for a layer to the picture that owns that
-// layer's bytes at its address, any other to the final picture.
+// layer's bytes at its address, any other to the final picture. A range of data is cut out of
+// the picture's Code regions; a range of code is noted for the picture.
 void Reader::GiveHintsToPictures() {
+    std::vector<HeldRange> held;
     for (size_t i = 0; i < state.blockHints.size(); ++i) {
         const BlockHint& hint = state.blockHints[i];
         const int region = RegionOfLayer(hint.layer, hint.address);
         const int owner = region < 0 ? -1 : map.regions[static_cast<size_t>(region)].owner;
         Picture& p = owner >= 0 ? map.pictures[static_cast<size_t>(owner)] : map.pictures.back();
         p.hints.push_back(static_cast<int>(i));
+        if (hint.last < 0 || (hint.kind != 'c' && hint.kind != 'd')) continue;
+        const int64_t end = hint.last + 1;
+        if (hint.kind == 'c') {
+            p.codeRanges.emplace_back(hint.address, end);
+            continue;
+        }
+        for (const auto& [first, index] : p.lookup) {
+            const Region& r = map.regions[static_cast<size_t>(index)];
+            if (r.kind == RegionKind::Code && first < end && EndAddress(r) > hint.address &&
+                (hint.layer < 0 || r.layer == hint.layer)) {
+                held.push_back({index, hint.address, end, DataShape::Bytes});
+            }
+        }
     }
+    if (!held.empty()) HoldRanges(map, held);
 }
 
 // A cartridge or a raw image: one picture, the final one, of all its regions.
@@ -488,19 +504,6 @@ void Reader::PointWordsIntoPictures() {
         }
         const int region = RegionInPicture(map, *picture, r.wordValue);
         r.targetLayer = region < 0 ? -1 : map.regions[static_cast<size_t>(region)].layer;
-    }
-}
-
-// Orders each picture's regions by address, and points each address word into the picture it
-// is read in.
-void SortPictures(ImageMap& map) {
-    for (Picture& p : map.pictures) {
-        const auto byAddress = [&map](int a, int b) {
-            return map.regions[static_cast<size_t>(a)].address <
-                   map.regions[static_cast<size_t>(b)].address;
-        };
-        std::stable_sort(p.regions.begin(), p.regions.end(), byAddress);
-        std::stable_sort(p.lookup.begin(), p.lookup.end());
     }
 }
 

@@ -31,7 +31,9 @@ int OperandLabelLayer(const RunState& state, int64_t address) {
                    : -1;
     }
     const Picture& picture = state.image.pictures[static_cast<size_t>(region.owner)];
-    const int held = RegionInPicture(state.image, picture, address, 1);
+    // Regions of an Atari file are cut where segments and data meet: a reference to the last
+    // byte of one is as good as any other (a raw image's last byte stays a number).
+    const int held = RegionInPicture(state.image, picture, address);
     if (held < 0) return -1;
     const int layer = state.image.regions[static_cast<size_t>(held)].layer;
     return IsLabelInLayer(state, layer, address) ? layer : -1;

@@ -24,8 +24,8 @@ bool CarriesLabel(const RunState& state, int64_t address);
 
 // The layer whose label a reference to the address from the code of the current region is
 // written with: the layer of the bytes at the address in the picture of that code, when they
-// carry a label there (not the last byte of their region); -1 when the reference stays a
-// number. Without pictures, the current layer when it holds the address.
+// carry a label there; -1 when the reference stays a number. Without pictures, the current layer
+// when it holds the address (not as the last byte of a region).
 int OperandLabelLayer(const RunState& state, int64_t address);
 
 // The label of the address in the layer: the user's name for it there, or the layer's prefix and

@@ -46,8 +46,13 @@ void PreparePicture(RunState& state, const Picture& picture,
     for (int index : picture.regions) {
         for (int64_t address : carried[static_cast<size_t>(index)]) SetIsEntry(state, address, 1);
     }
-    for (int hint : picture.hints)
+    for (int64_t address : picture.labels) {  // data the machine reads: labelled, never code
+        SetBit(state.referencedMap, address);
+        SetBit(state.codeRefMap, address);
+    }
+    for (int hint : picture.hints) {
         ApplyBlockHint(state, state.blockHints[static_cast<size_t>(hint)]);
+    }
 }
 
 namespace {

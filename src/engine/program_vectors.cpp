@@ -49,9 +49,19 @@ VectorStep StepOf(const std::string& pattern) {
     return step;
 }
 
-bool IsVectorByte(int64_t address) {
+constexpr int64_t kSdlstl = 0x0230;  // SDLSTL/SDLSTH: the display list, for the OS to set
+constexpr int64_t kDlistl = 0xD402;  // DLISTL/DLISTH: the display list, in ANTIC
+constexpr int64_t kChbas = 0x02F4;   // CHBAS: the character set's page, for the OS to set
+constexpr int64_t kChbase = 0xD409;  // CHBASE: the character set's page, in ANTIC
+
+// What a store into the address sets: a routine (the vectors), a display list, or nothing.
+StoredPointers::Kind WordPointerAt(int64_t address) {
     const int64_t low = address & ~int64_t{1};
-    return low == kIrqCopy || std::find(kVectors.begin(), kVectors.end(), low) != kVectors.end();
+    if (low == kIrqCopy || std::find(kVectors.begin(), kVectors.end(), low) != kVectors.end()) {
+        return StoredPointers::Routine;
+    }
+    if (low == kSdlstl || low == kDlistl) return StoredPointers::DisplayList;
+    return StoredPointers::None;
 }
 
 // The scan of one stretch of straight-line code: the registers' immediate values (-1: unknown)
@@ -92,9 +102,10 @@ VectorSteps VectorStepsOfTable(const RunState& state) {
     return steps;
 }
 
-bool AddProgramVectors(RunState& state, const Picture& picture, const VectorSteps& steps) {
+StoredPointers FindStoredPointers(RunState& state, const Picture& picture,
+                                  const VectorSteps& steps) {
     const ImageMap& map = state.image;
-    std::vector<int64_t> found;
+    StoredPointers found;
     std::vector<uint8_t> bytes;
     for (int index : picture.regions) {
         const Region& r = map.regions[static_cast<size_t>(index)];
@@ -119,15 +130,24 @@ bool AddProgramVectors(RunState& state, const Picture& picture, const VectorStep
                 case VectorStep::LoadImmediate:
                     scan.Register(step.reg) = static_cast<int>(operand);
                     break;
-                case VectorStep::Store:
-                    if (IsVectorByte(operand) && scan.Register(step.reg) >= 0) {
-                        const int64_t routine = scan.Store(operand, scan.Register(step.reg));
-                        if (routine >= 0) found.push_back(routine);
+                case VectorStep::Store: {
+                    const int value = scan.Register(step.reg);
+                    if (value < 0) break;
+                    if ((operand == kChbas || operand == kChbase) && value > 0) {
+                        found.fonts.push_back(int64_t{value} * 256);
+                        break;
                     }
+                    const StoredPointers::Kind kind = WordPointerAt(operand);
+                    if (kind == StoredPointers::None) break;
+                    const int64_t pointer = scan.Store(operand, value);
+                    if (pointer < 0) break;
+                    (kind == StoredPointers::Routine ? found.routines : found.displayLists)
+                        .push_back(pointer);
                     break;
+                }
                 case VectorStep::Call:
                     if (operand == kSetVbv && scan.x >= 0 && scan.y >= 0) {
-                        found.push_back(scan.x * 256 + scan.y);
+                        found.routines.push_back(scan.x * 256 + scan.y);
                     }
                     scan.Reset();
                     break;
@@ -143,8 +163,13 @@ bool AddProgramVectors(RunState& state, const Picture& picture, const VectorStep
             at += length;
         }
     }
+    return found;
+}
+
+bool AddProgramVectors(RunState& state, const Picture& picture, const VectorSteps& steps) {
+    const ImageMap& map = state.image;
     bool added = false;
-    for (int64_t routine : found) {
+    for (int64_t routine : FindStoredPointers(state, picture, steps).routines) {
         const int region = RegionInPicture(map, picture, routine);
         if (region < 0 || map.regions[static_cast<size_t>(region)].kind != RegionKind::Code)
             continue;

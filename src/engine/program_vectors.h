@@ -1,6 +1,7 @@
-// Entry points that a program sets up itself: the address of an interrupt or DOS routine that its
-// code stores into an operating-system vector, the usual way of installing one. Recognised forms,
-// in straight-line code:
+// What a program tells the machine through its pointers. Above all, entry points that it sets up
+// itself: the address of an interrupt or DOS routine that its code stores into an operating-system
+// vector, the usual way of installing one; also where its display list and character set are.
+// Recognised forms, in straight-line code:
 //   lda #<X / sta V / lda #>X / sta V+1   (either half first; ldx/stx and ldy/sty alike)
 //   ldy #<X / ldx #>X / lda #n / jsr SETVBV
 // where V is one of the vectors of $0200-$0217, VVBLKI, VVBLKD, CDTMA1, CDTMA2, DOSVEC, DOSINI,
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "core/run_state.h"
 
@@ -22,6 +24,16 @@ struct VectorStep {
 using VectorSteps = std::array<VectorStep, 256>;
 
 VectorSteps VectorStepsOfTable(const RunState& state);
+
+// What the code of a picture stores into the machine's pointers, read from straight-line code as
+// above: routines (the vectors), display lists (SDLSTL/SDLSTH, DLISTL/DLISTH) and character sets
+// (a page stored into CHBAS or CHBASE), in the order met.
+struct StoredPointers {
+    enum Kind { None, Routine, DisplayList };
+    std::vector<int64_t> routines, displayLists, fonts;
+};
+StoredPointers FindStoredPointers(RunState& state, const Picture& picture,
+                                  const VectorSteps& steps);
 
 // Reads the code the analysis found in the picture (its image open) and makes each address its
 // code installs, where the picture holds code, a labelled entry point. True when one is new: the

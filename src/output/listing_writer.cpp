@@ -10,6 +10,7 @@
 #include "engine/asm_lines.h"
 #include "engine/instruction_format.h"
 #include "engine/label_helpers.h"
+#include "engine/machine_data.h"
 #include "engine/text_helpers.h"
 #include "engine/user_notes.h"
 #include "files/console.h"
@@ -432,6 +433,69 @@ void ListData(RunState& state, const Region& region, const QuickWriter& quick) {
     }
 }
 
+// The operand of a display list's address word: the label of its target where the target
+// carries one, else its number.
+std::string DisplayListTarget(const RunState& state, int64_t target) {
+    const int layer = OperandLabelLayer(state, target);
+    if (layer >= 0) return LabelInLayer(state, layer, target);
+    return "$" + FormatHex(target, 4);
+}
+
+// A display list, one ANTIC instruction a line: a run of one-byte instructions (blank lines, mode
+// lines) on one line, an instruction with an address word on a line of its own with the word as
+// a(...). An instruction that a label falls inside is written byte by byte.
+void ListDisplayList(RunState& state, const Region& region) {
+    CloseDataLine(state);
+    std::vector<uint8_t> bytes(static_cast<size_t>(region.length));
+    state.sourceFile.ReadBytes(bytes.data(), bytes.size());
+    const int64_t end = EndAddress(region);
+    int64_t at = region.address;
+    while (at < end) {
+        const uint8_t first = bytes[static_cast<size_t>(at - region.address)];
+        int length = DisplayListStep(first);
+        if (at + length > end) length = 1;
+        for (int k = 1; k < length; ++k) {
+            if (CarriesLabel(state, at + k)) length = 1;
+        }
+        state.currentAddress = at;
+        std::string& text = state.outLine;
+        text.clear();
+        AppendLabelField(state, text, CarriesLabel(state, at));
+        text += "dta $";
+        AppendHexByte(text, first);
+        int64_t next = at + 1;
+        if (length == 3) {
+            const int64_t target = bytes[static_cast<size_t>(at + 1 - region.address)] +
+                                   256 * bytes[static_cast<size_t>(at + 2 - region.address)];
+            text += ",a(" + DisplayListTarget(state, target) + ")";
+            next = at + 3;
+        } else {
+            // More one-byte instructions on the line, up to a label or a longer instruction.
+            for (int count = 1; next < end && count < kBytesPerDataLine; ++count, ++next) {
+                const uint8_t b = bytes[static_cast<size_t>(next - region.address)];
+                if (CarriesLabel(state, next) || DisplayListStep(b) != 1) break;
+                text += ",$";
+                AppendHexByte(text, b);
+            }
+        }
+        QueueMarker(state);
+        if (!state.userComments.empty()) NoteListedLine(state, at, next, state.currentRegion);
+        WriteAsmLine(state, text);
+        at = next;
+    }
+    state.currentAddress = end;
+}
+
+// A character set: bytes on lines of their own style, hex bytes whatever the data style.
+void ListFont(RunState& state, const Region& region, const QuickWriter& quick) {
+    CloseDataLine(state);
+    const char style = state.dataStyle;
+    state.dataStyle = 'D';
+    ListData(state, region, quick);
+    CloseDataLine(state);
+    state.dataStyle = style;
+}
+
 // An address word: a line of its own, never labelled (such words may be written many times).
 void ListWord(RunState& state, const Region& region) {
     CloseDataLine(state);
@@ -471,7 +535,13 @@ void ListRegion(RunState& state, const Region& region, const QuickWriter& quick)
             ListCode(state, region, quick);
             break;
         case RegionKind::Data:
-            ListData(state, region, quick);
+            if (region.shape == DataShape::DisplayList) {
+                ListDisplayList(state, region);
+            } else if (region.shape == DataShape::Font) {
+                ListFont(state, region, quick);
+            } else {
+                ListData(state, region, quick);
+            }
             break;
         case RegionKind::Words:
             ListWord(state, region);
