@@ -555,13 +555,22 @@ Walk WalkOfPicture(RunState& state, const OpcodeShapes& shapes, const Picture& p
     return walk;
 }
 
-// After a picture's passes: what it owns and is data whatever the passes found. Runs of two or
-// more $00 that no entry point enters are data; a range of code the user gives is code.
+// After a picture's passes, the bytes of the regions it owns that the passes leave open or that
+// are data whatever they found. A pass that ends early near a region's end leaves the bytes after
+// it as they were: those that follow data and are no entry point are data, as the passes would
+// have found. Runs of two or more $00 that no entry point enters are data; a range of code the
+// user gives is code.
 void SettleOwnedBytes(RunState& state, const Picture& picture, int owner) {
     const ImageMap& map = state.image;
     for (int index : picture.regions) {
         const Region& r = map.regions[static_cast<size_t>(index)];
         if (r.owner != owner || r.address < 0 || EndAddress(r) > kAddressCount) continue;
+        for (int64_t a = r.address; a < EndAddress(r); ++a) {
+            const AddressInfo info = InfoAt(state, a);
+            if (info.isCode == 1 && info.isEntry == 0 && InfoAt(state, a - 1).isCode == 0) {
+                SetIsCode(state, a, 0);
+            }
+        }
         const PaddedImage image = ReadImage(state, r);
         for (int64_t at = 0; at < r.length;) {
             int64_t end = at;
