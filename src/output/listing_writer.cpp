@@ -486,6 +486,62 @@ void ListDisplayList(RunState& state, const Region& region) {
     state.currentAddress = end;
 }
 
+// The character of a screen byte in the internal character code (inverse video aside), as the
+// ATASCII character MADS reads in d'...'; -1 when it may not stand inside a string.
+int InternalCharacter(uint8_t b) {
+    const int code = b & 0x7F;
+    const int character = code < 0x40 ? code + 0x20 : code < 0x60 ? code - 0x40 : code;
+    return IsTextChar(static_cast<uint8_t>(character)) && character != '\'' ? character : -1;
+}
+
+// Screen memory in string style: runs of characters of the internal code as d'...' (inverse
+// video as d'...'*), other bytes as hex items, up to 32 characters a line; a label starts a line.
+void ListScreenText(RunState& state, const Region& region) {
+    CloseDataLine(state);
+    std::vector<uint8_t> bytes(static_cast<size_t>(region.length));
+    state.sourceFile.ReadBytes(bytes.data(), bytes.size());
+    const int64_t end = EndAddress(region);
+    int64_t at = region.address;
+    while (at < end) {
+        state.currentAddress = at;
+        std::string& text = state.outLine;
+        text.clear();
+        AppendLabelField(state, text, CarriesLabel(state, at));
+        text += "dta ";
+        int64_t next = at;
+        int width = 0;
+        while (next < end && width < kCharactersPerString &&
+               (next == at || !CarriesLabel(state, next))) {
+            const uint8_t b = bytes[static_cast<size_t>(next - region.address)];
+            if (next > at) text += ',';
+            if (InternalCharacter(b) < 0) {
+                text += '$';
+                AppendHexByte(text, b);
+                ++next;
+                ++width;
+                continue;
+            }
+            const bool inverse = (b & 0x80) != 0;
+            text += "d'";
+            while (next < end && width < kCharactersPerString &&
+                   (next == at || !CarriesLabel(state, next))) {
+                const uint8_t c = bytes[static_cast<size_t>(next - region.address)];
+                const int character = InternalCharacter(c);
+                if (character < 0 || ((c & 0x80) != 0) != inverse) break;
+                text += static_cast<char>(character);
+                ++next;
+                ++width;
+            }
+            text += inverse ? "'*" : "'";
+        }
+        QueueMarker(state);
+        if (!state.userComments.empty()) NoteListedLine(state, at, next, state.currentRegion);
+        WriteAsmLine(state, text);
+        at = next;
+    }
+    state.currentAddress = end;
+}
+
 // A character set: bytes on lines of their own style, hex bytes whatever the data style.
 void ListFont(RunState& state, const Region& region, const QuickWriter& quick) {
     CloseDataLine(state);
@@ -539,6 +595,8 @@ void ListRegion(RunState& state, const Region& region, const QuickWriter& quick)
                 ListDisplayList(state, region);
             } else if (region.shape == DataShape::Font) {
                 ListFont(state, region, quick);
+            } else if (region.shape == DataShape::Screen && state.dataStyle == 'A') {
+                ListScreenText(state, region);
             } else {
                 ListData(state, region, quick);
             }

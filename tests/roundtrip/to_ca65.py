@@ -5,7 +5,8 @@ The translation is mechanical and keeps every byte where VELKOR put it:
   org $0400                 ->  .org $0400          (so that labels are absolute)
   E_XXXX<TAB>...            ->  E_XXXX: ...
   :n<TAB>instruction        ->  .repeat n / instruction / .endrepeat
-  dta $12,c'AB',a(E_0400)   ->  .byte / .word items (strings as byte values)
+  dta $12,c'AB',a(E_0400)   ->  .byte / .word items (strings as byte values; d'AB' and
+                                d'AB'* in the internal screen code)
   lda.w $0012,x             ->  lda a:$0012,x    (forced absolute)
   sta E_0080                ->  sta z:E_0080     (a label below $0100 without .w is zero page)
   sbx #$12                  ->  axs #$12         (ca65's name for it)
@@ -51,12 +52,24 @@ def split_items(text):
     return items
 
 
+def internal(character):
+    """The internal screen code of an ATASCII character."""
+    return character - 0x20 if 0x20 <= character < 0x60 else (
+        character + 0x40 if character < 0x20 else character)
+
+
 def translate_data(text):
     """The items of a dta line as ca65 .byte and .word lines."""
     out = []
     for item in split_items(text):
         if item.startswith("c'") and item.endswith("'"):
             out.append('.byte ' + ','.join('$%02X' % b for b in item[2:-1].encode('latin-1')))
+        elif item.startswith("d'") and (item.endswith("'") or item.endswith("'*")):
+            # The internal character code of the screen, inverse video with "*".
+            inverse = 0x80 if item.endswith('*') else 0
+            text = item[2:-2] if inverse else item[2:-1]
+            out.append('.byte ' + ','.join('$%02X' % (internal(b) | inverse)
+                                           for b in text.encode('latin-1')))
         elif item.startswith('a(') and item.endswith(')'):
             out.append('.word ' + item[2:-1])
         elif item.startswith('(') and item.endswith(')'):
