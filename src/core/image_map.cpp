@@ -115,7 +115,7 @@ void HoldRanges(ImageMap& map, std::vector<HeldRange> ranges) {
             const int64_t end = std::min(h.end, EndAddress(r));
             if (r.kind != RegionKind::Code || first >= end) continue;
             if (first > at) add(at, first, RegionKind::Code, DataShape::Bytes);
-            add(first, end, RegionKind::Data, h.shape);
+            add(first, end, h.kind, h.kind == RegionKind::Code ? DataShape::Bytes : h.shape);
             at = end;
         }
         if (pieces[i].empty()) {
@@ -146,6 +146,68 @@ void HoldRanges(ImageMap& map, std::vector<HeldRange> ranges) {
         p.dataRegions = std::move(data);
         p.lookup = std::move(lookup);
     }
+    SortPictures(map);
+    IndexLayers(map);
+}
+
+void RelocateRange(ImageMap& map, int64_t first, int64_t length, int64_t run) {
+    const int64_t end = first + length;
+    std::vector<HeldRange> cuts;
+    for (size_t i = 0; i < map.regions.size(); ++i) {
+        const Region& r = map.regions[i];
+        if (r.kind == RegionKind::Code && r.loadAddress < 0 && r.address < end &&
+            EndAddress(r) > first) {
+            cuts.push_back({static_cast<int>(i), first, end, DataShape::Bytes, RegionKind::Code});
+        }
+    }
+    if (cuts.empty() || map.pictures.empty()) return;
+    HoldRanges(map, cuts);
+    Picture& final = map.pictures.back();
+    const int finalIndex = static_cast<int>(map.pictures.size()) - 1;
+    std::vector<int> moved;
+    for (size_t i = 0; i < map.regions.size(); ++i) {
+        Region& r = map.regions[i];
+        if (r.kind != RegionKind::Code || r.loadAddress >= 0 || r.address < first ||
+            EndAddress(r) > end) {
+            continue;
+        }
+        r.loadAddress = r.address;
+        r.address = run + (r.address - first);
+        r.owner = finalIndex;
+        moved.push_back(static_cast<int>(i));
+    }
+    // A layer where no other Code or Data region holds the run addresses, for unique labels.
+    const auto overlaps = [&](int layer, const Region& piece) {
+        for (size_t i = 0; i < map.regions.size(); ++i) {
+            const Region& r = map.regions[i];
+            if (r.layer == layer && (r.kind == RegionKind::Code || r.kind == RegionKind::Data) &&
+                std::find(moved.begin(), moved.end(), static_cast<int>(i)) == moved.end() &&
+                r.address < EndAddress(piece) && EndAddress(r) > piece.address) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int index : moved) {
+        Region& piece = map.regions[static_cast<size_t>(index)];
+        if (overlaps(piece.layer, piece)) piece.layer = map.layerCount++;
+    }
+    for (Picture& p : map.pictures) {
+        const auto isMoved = [&](int index) {
+            return std::find(moved.begin(), moved.end(), index) != moved.end();
+        };
+        p.regions.erase(std::remove_if(p.regions.begin(), p.regions.end(), isMoved),
+                        p.regions.end());
+        p.lookup.erase(
+            std::remove_if(p.lookup.begin(), p.lookup.end(),
+                           [&](const std::pair<int64_t, int>& e) { return isMoved(e.second); }),
+            p.lookup.end());
+    }
+    for (int index : moved) {
+        final.regions.push_back(index);
+        final.lookup.emplace_back(map.regions[static_cast<size_t>(index)].address, index);
+    }
+    final.entries.push_back(run);
     SortPictures(map);
     IndexLayers(map);
 }

@@ -45,6 +45,8 @@ struct Region {
     // were loaded over before anything ran). See Picture.
     int owner = -1;
     DataShape shape = DataShape::Bytes;  // Data regions
+    // Code that runs elsewhere (-r): where its first byte loads; address is where it runs.
+    int64_t loadAddress = -1;
 };
 
 // A piece of the file as the user knows it: a load-file segment with its header, the cartridge,
@@ -126,12 +128,19 @@ struct HeldRange {
     int region = 0;
     int64_t first = 0, end = 0;  // [first, end), within the region
     DataShape shape = DataShape::Bytes;
+    RegionKind kind = RegionKind::Data;  // Code: the stretch is cut out, but stays code
 };
 
 // Cuts the held ranges out of their Code regions as Data regions of their shape, and updates the
 // pictures and layers to the new region list (a piece keeps its region's segment, layer and
 // owner). Ranges that overlap one taken already are passed over.
 void HoldRanges(ImageMap& map, std::vector<HeldRange> ranges);
+
+// Moves the Code bytes that load at [first, first + length) to run at the run address (-r): they
+// become Code regions of their own at their run addresses, held by the final picture alone (and
+// owned by it), in a layer where no other region holds those addresses; the run address is an
+// entry point of that picture.
+void RelocateRange(ImageMap& map, int64_t first, int64_t length, int64_t run);
 
 // Orders each picture's Code regions and its lookup by address.
 void SortPictures(ImageMap& map);

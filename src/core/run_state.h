@@ -73,6 +73,11 @@ struct UserName {
     bool defined = false;
 };
 
+// -r$FIRST-$LAST=$RUN: the bytes the image loads at [first, last] run at run.
+struct Relocation {
+    int64_t first = 0, last = 0, run = 0;
+};
+
 // A name of the label file marked as the name of its address for reading ('r') or for writing
 // ('w'), upper case as operands show it.
 struct AccessName {
@@ -121,6 +126,7 @@ struct RunState {
     int labelsLayer = -1;              // the kept layer whose labels the bitmaps hold, if any
     uint8_t atariFiles = 0;            // -x: read the source as the Atari file it is
     std::vector<BlockHint> blockHints;
+    std::vector<Relocation> relocations;   // -r, read with -x
     std::vector<std::string> optionFiles;  // the files @FILE read options from
 
     // Names and comments the user gives (engine/user_notes.h); the addresses named; and the

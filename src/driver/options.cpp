@@ -80,6 +80,23 @@ void ParseBlockOption(RunState& state, const std::string& argument) {
     }
 }
 
+// -r$FIRST-$LAST=$RUN: three addresses within $0000-$FFFF, the range not empty, and the bytes
+// run at RUN without running past $FFFF.
+void ParseRelocation(RunState& state, const std::string& argument) {
+    const size_t dash = argument.find('-', 2);
+    const size_t equals = argument.find('=');
+    if (dash == std::string::npos || equals == std::string::npos || equals < dash) ShowUsage();
+    Relocation r;
+    r.first = ParseNumber32(argument.substr(2, dash - 2));
+    r.last = ParseNumber32(argument.substr(dash + 1, equals - dash - 1));
+    r.run = ParseNumber32(argument.substr(equals + 1));
+    if (!InAddressSpace(r.first) || !InAddressSpace(r.last) || !InAddressSpace(r.run) ||
+        r.last < r.first || r.run + (r.last - r.first) > kLastAddress) {
+        ShowUsage();
+    }
+    state.relocations.push_back(r);
+}
+
 void ParseSkipOrStyle(RunState& state, const std::string& argument) {
     switch (UpperAt(argument, 2)) {
         case 'A':
@@ -121,6 +138,9 @@ void ParseOption(RunState& state, const std::string& argument) {
             return;
         case 'X':
             state.atariFiles = 1;
+            return;
+        case 'R':
+            ParseRelocation(state, argument);
             return;
         case 'N':
         case 'C': {

@@ -23,6 +23,7 @@ constexpr const char* kUsageLines[] = {
     "@file\t\tread further options from file, one per line",
     "-n$xxxx=name\tname the address $xxxx",
     "-c$xxxx=text\tcomment the line of address $xxxx",
+    "-r$xxxx-$yyyy=$zzzz\twith -x: the bytes at $xxxx-$yyyy run at $zzzz",
 };
 
 }  // namespace

@@ -543,6 +543,9 @@ void ReadAtariFile(RunState& state) {
     if (pictures) {
         reader.PointWordsIntoPictures();
         reader.GiveHintsToPictures();
+        for (const Relocation& r : state.relocations) {
+            RelocateRange(reader.map, r.first, r.last - r.first + 1, r.run);
+        }
     }
     IndexLayers(reader.map);
     reader.file.Close();

@@ -561,10 +561,18 @@ void ListWord(RunState& state, const Region& region) {
     state.currentAddress += region.length;
 }
 
-// The head of a segment's bytes: the origin, and an empty line before the first line (the
-// held-back line starts out empty).
-void StartOrigin(RunState& state, int64_t address) {
-    WriteHeader(state, address);
+// The head of a segment's bytes: the origin (for code that runs elsewhere, the address it runs at
+// and the one it loads at), and an empty line before the first line (the held-back line starts
+// out empty).
+void StartOrigin(RunState& state, int64_t address, int64_t loadAddress) {
+    if (loadAddress >= 0) {
+        // Assembled for the address it runs at, placed where it loads.
+        WriteAsmLine(state, kSeparatorComment);
+        WriteAsmLine(state, "\torg $" + FormatHex(address, 4) + ",$" + FormatHex(loadAddress, 4));
+        WriteAsmLine(state, kSeparatorComment);
+    } else {
+        WriteHeader(state, address);
+    }
     state.pendingLine.Clear();
     state.pendingIsMarker = false;
     state.pendingFirst = state.pendingEnd = 0;  // the empty line holds no bytes
@@ -637,7 +645,13 @@ void WriteListing(RunState& state) {
             StartSegment(state, state.image.segments[static_cast<size_t>(region.segment)], i == 0);
         }
         if (HasAddresses(region) && (startsSegment || regions[i - 1].kind == RegionKind::Header)) {
-            StartOrigin(state, region.address);
+            StartOrigin(state, region.address, region.loadAddress);
+        } else if (HasAddresses(region) &&
+                   (region.loadAddress >= 0 || regions[i - 1].loadAddress >= 0)) {
+            // Code that runs elsewhere, and the bytes after it: a new origin within the segment.
+            CloseDataLine(state);
+            QueueMarker(state);
+            StartOrigin(state, region.address, region.loadAddress);
         } else if (HasAddresses(region)) {
             CloseDataLine(state);  // a region ends its data line
         }

@@ -38,6 +38,20 @@ def routine(address, calls=(), fill=16):
     return code + bytes(generator.randrange(256) for _ in range(fill))
 
 
+RELOCATION = '-r$A020-$A03F=$0700'
+
+
+def relocated_file():
+    """A loader at $A000 that copies its second half to $0700 and jumps there, for -r with
+    RELOCATION: the copied routine calls and jumps within itself at $0700."""
+    copy = bytes.fromhex('A200BD20A09D0007E8E020D0F54C0007')
+    copy += bytes(0x20 - len(copy))
+    moved = bytes.fromhex('A9002010074C0007') + bytes(8) + bytes.fromhex('E860')
+    moved += bytes(0x20 - len(moved))
+    return ('relocated.xex', segment(0xA000, copy + moved, True) +
+            word_segment(RUNAD, 0xA000))
+
+
 def synthetic_files():
     files = []
     # Two segments calling each other, the first one's routine as init, the second as run.

@@ -13,7 +13,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from atari_files import compiled_files, picture_files, synthetic_files  # noqa: E402
+from atari_files import RELOCATION, compiled_files, picture_files, relocated_file  # noqa: E402
+from atari_files import synthetic_files  # noqa: E402
 from roundtrip import build_corpus  # noqa: E402
 
 MODES = [('default', []), ('labels', ['-l']), ('strings', ['-sa']), ('mnemonics-off', ['-m'])]
@@ -27,6 +28,8 @@ def main():
             shutil.copy(os.path.join(project, 'data', reference), work)
         runs = [(name, data, ['-x']) for name, data in
                 compiled_files(work) + synthetic_files() + picture_files(work)]
+        name, data = relocated_file()
+        runs.append((name, data, ['-x', RELOCATION]))
         runs += [(name, image, ['-a$%04X' % start]) for name, image, start in build_corpus(work)
                  if 0 <= start and start + len(image) <= 0x10000]
         for name, data, how in runs:

@@ -20,6 +20,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from to_ca65 import translate  # noqa: E402
 from atari_files import compiled_files, main_block, picture_files, synthetic_files  # noqa: E402
+from atari_files import RELOCATION, relocated_file  # noqa: E402
 from atari_files import load_segments as atari_segments  # noqa: E402
 from atari_files import SAMPLES_DIR, XEX_SAMPLES as ATARI_SAMPLES  # noqa: E402
 
@@ -206,6 +207,16 @@ def main():
         if problem:
             failed += 1
             print('FAIL %s -x %s with names and comments: %s' % (name, mode, problem))
+        else:
+            passed += 1
+    # Code that runs elsewhere (-r): assembled for its run address, placed where it loads.
+    name, data = relocated_file()
+    for mode, options in (('default', []), ('labels', ['-l']), ('strings', ['-sa'])):
+        problem = round_trip(velkor, project, work, name, data, 0xA000, options + [RELOCATION],
+                             atari=True)
+        if problem:
+            failed += 1
+            print('FAIL %s -x %s %s: %s' % (name, RELOCATION, mode, problem))
         else:
             passed += 1
     # One image of real code, and one of random bytes, with each of the other instruction sets.

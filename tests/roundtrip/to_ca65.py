@@ -2,7 +2,8 @@
 
 The translation is mechanical and keeps every byte where VELKOR put it:
   name= $value ; comment    ->  NAME = $value ; comment   (operands use upper-case names)
-  org $0400                 ->  .org $0400          (so that labels are absolute)
+  org $0400                 ->  .org $0400          (so that labels are absolute; org $0700,$AAD7
+                                                   for code that runs elsewhere: .org $0700)
   E_XXXX<TAB>...            ->  E_XXXX: ...
   :n<TAB>instruction        ->  .repeat n / instruction / .endrepeat
   dta $12,c'AB',a(E_0400)   ->  .byte / .word items (strings as byte values; d'AB' and
@@ -100,7 +101,9 @@ def translate_statement(text):
     if text == 'opt h-':
         return []
     if text.startswith('org '):
-        return ['.org ' + text[4:]]  # labels become absolute addresses
+        # Labels become absolute addresses; "org RUN,LOAD" (code that runs elsewhere) is
+        # assembled for RUN, its bytes where they stand.
+        return ['.org ' + text[4:].split(',')[0]]
     return [translate_instruction(text)]
 
 
