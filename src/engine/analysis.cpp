@@ -616,6 +616,7 @@ std::vector<HeldRange> AnalysePicturesOnce(RunState& state, const OpcodeShapes& 
         Picture& picture = map.pictures[k];
         PreparePicture(state, picture, carried);
         const Walk walk = WalkOfPicture(state, shapes, picture);
+        StoredPointers stores;
         do {
             if (byText) {
                 PrepareRegions(state, walk.regions);
@@ -625,10 +626,10 @@ std::vector<HeldRange> AnalysePicturesOnce(RunState& state, const OpcodeShapes& 
             } else {
                 AnalyseLayer(state, shapes, walk);
             }
-        } while (AddProgramVectors(state, picture, steps));
+            stores = FindStoredPointers(state, picture, steps);
+        } while (AddRoutines(state, picture, stores.routines));
         bool added = false;
-        const std::vector<HeldRange> found =
-            FindMachineData(state, picture, FindStoredPointers(state, picture, steps), added);
+        const std::vector<HeldRange> found = FindMachineData(state, picture, stores, added);
         held.insert(held.end(), found.begin(), found.end());
         labels = labels || added;
         SettleOwnedBytes(state, picture, static_cast<int>(k));

@@ -166,10 +166,10 @@ StoredPointers FindStoredPointers(RunState& state, const Picture& picture,
     return found;
 }
 
-bool AddProgramVectors(RunState& state, const Picture& picture, const VectorSteps& steps) {
+bool AddRoutines(RunState& state, const Picture& picture, const std::vector<int64_t>& routines) {
     const ImageMap& map = state.image;
     bool added = false;
-    for (int64_t routine : FindStoredPointers(state, picture, steps).routines) {
+    for (int64_t routine : routines) {
         const int region = RegionInPicture(map, picture, routine);
         if (region < 0 || map.regions[static_cast<size_t>(region)].kind != RegionKind::Code)
             continue;

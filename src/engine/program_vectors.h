@@ -35,7 +35,6 @@ struct StoredPointers {
 StoredPointers FindStoredPointers(RunState& state, const Picture& picture,
                                   const VectorSteps& steps);
 
-// Reads the code the analysis found in the picture (its image open) and makes each address its
-// code installs, where the picture holds code, a labelled entry point. True when one is new: the
-// passes must run again.
-bool AddProgramVectors(RunState& state, const Picture& picture, const VectorSteps& steps);
+// Makes each routine the picture's code installs (StoredPointers::routines), where the picture
+// holds code, a labelled entry point. True when one is new: the passes must run again.
+bool AddRoutines(RunState& state, const Picture& picture, const std::vector<int64_t>& routines);
