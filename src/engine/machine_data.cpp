@@ -8,6 +8,7 @@ namespace {
 
 constexpr int kMaxInstructions = 1024;  // a display list longer than this is no display list
 constexpr int64_t kFontSize = 1024;
+constexpr int64_t kScreenLine = 40;  // a copy loop without a count copies a line
 
 // The bytes a mode line of the mode shows at the normal playfield width.
 int64_t BytesPerLine(int mode) {
@@ -22,6 +23,7 @@ struct Finder {
     std::vector<HeldRange> held;
     std::vector<int64_t> pending;  // display lists still to decode
     std::vector<int64_t> decoded;
+    std::vector<std::pair<int64_t, int64_t>> screens;  // [first, end) of the screens found
     bool added = false;
 
     void Label(int64_t address) {
@@ -51,6 +53,16 @@ struct Finder {
         }
     }
 
+    // True when the address lies in screen memory found so far, or held as screen before.
+    bool IsScreen(int64_t address) const {
+        for (const auto& [first, end] : screens) {
+            if (address >= first && address < end) return true;
+        }
+        const int index = RegionAt(address);
+        return index >= 0 &&
+               state.image.regions[static_cast<size_t>(index)].shape == DataShape::Screen;
+    }
+
     void DecodeDisplayList(int64_t start) {
         if (std::find(decoded.begin(), decoded.end(), start) != decoded.end()) return;
         decoded.push_back(start);
@@ -61,7 +73,9 @@ struct Finder {
         int64_t at = start;
         int64_t screen = -1, screenEnd = -1;  // the screen memory of the last load-memory-scan
         const auto endScreen = [&]() {
-            if (screen >= 0 && screenEnd > screen) Hold(screen, screenEnd, DataShape::Screen);
+            if (screen < 0 || screenEnd <= screen) return;
+            screens.emplace_back(screen, screenEnd);
+            Hold(screen, screenEnd, DataShape::Screen);
         };
         for (int count = 0; count < kMaxInstructions && at < EndAddress(r); ++count) {
             const uint8_t b = ByteAt(r, at);
@@ -99,11 +113,18 @@ int DisplayListStep(uint8_t instruction) {
 
 std::vector<HeldRange> FindMachineData(RunState& state, Picture& picture,
                                        const StoredPointers& stores, bool& added) {
-    Finder finder{state, picture, {}, stores.displayLists, {}, false};
+    Finder finder{state, picture, {}, stores.displayLists, {}, {}, false};
     while (!finder.pending.empty()) {
         const int64_t start = finder.pending.front();
         finder.pending.erase(finder.pending.begin());
         finder.DecodeDisplayList(start);
+    }
+    // Text that the code copies into screen memory is screen text too.
+    for (const StoredPointers::Copy& copy : stores.copies) {
+        if (!finder.IsScreen(copy.target)) continue;
+        const int64_t count = copy.count > 0 ? copy.count : kScreenLine;
+        finder.Label(copy.source);
+        finder.Hold(copy.source, copy.source + count, DataShape::Screen);
     }
     for (int64_t font : stores.fonts) {
         if (finder.RegionAt(font) < 0) continue;

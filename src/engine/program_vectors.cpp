@@ -46,6 +46,13 @@ VectorStep StepOf(const std::string& pattern) {
     } else if (mnemonic == "sta" || mnemonic == "stx" || mnemonic == "sty") {
         step.effect = VectorStep::Neutral;  // an indexed or indirect store changes no register
     }
+    for (const char index : {'x', 'y'}) {
+        const std::string suffix = std::string(",") + index;
+        if (pattern == "lda Q" + suffix) step.copy = VectorStep::CopyLoad;
+        if (pattern == "sta Q" + suffix) step.copy = VectorStep::CopyStore;
+        if (pattern == std::string("cp") + index + " #N") step.copy = VectorStep::CopyCount;
+        if (step.copy != VectorStep::NoCopy && step.index == 0) step.index = index;
+    }
     return step;
 }
 
@@ -113,6 +120,9 @@ StoredPointers FindStoredPointers(RunState& state, const Picture& picture,
         state.sourceFile.Seek(r.fileOffset);
         state.sourceFile.ReadBytes(bytes.data(), bytes.size());
         Scan scan;
+        int64_t loadFrom = -1;  // the source of an indexed load just before
+        char loadIndex = 0;
+        int sinceCopy = -1;  // instructions since the last copy's store (-1: none open)
         for (int64_t at = 0; at < r.length;) {
             const VectorStep& step = steps[bytes[static_cast<size_t>(at)]];
             const int64_t length = step.length;
@@ -126,6 +136,20 @@ StoredPointers FindStoredPointers(RunState& state, const Picture& picture,
                                     : length == 2 ? bytes[static_cast<size_t>(at + 1)]
                                                   : bytes[static_cast<size_t>(at + 1)] +
                                                         256 * bytes[static_cast<size_t>(at + 2)];
+            // Copy loops: the store right after an indexed load with the same index, and a count
+            // compared within the next few instructions.
+            if (step.copy == VectorStep::CopyStore && loadFrom >= 0 && step.index == loadIndex) {
+                found.copies.push_back({loadFrom, operand, 0});
+                sinceCopy = 0;
+            } else if (step.copy == VectorStep::CopyCount && sinceCopy >= 0 &&
+                       step.index == loadIndex) {
+                found.copies.back().count = operand;
+                sinceCopy = -1;
+            } else if (sinceCopy >= 0 && ++sinceCopy > 3) {
+                sinceCopy = -1;
+            }
+            loadFrom = step.copy == VectorStep::CopyLoad ? operand : -1;
+            if (step.copy == VectorStep::CopyLoad) loadIndex = step.index;
             switch (step.effect) {
                 case VectorStep::LoadImmediate:
                     scan.Register(step.reg) = static_cast<int>(operand);

@@ -20,6 +20,9 @@ struct VectorStep {
     char reg = 0;        // 'a', 'x' or 'y' for loads and stores
     uint8_t length = 1;  // of the instruction
     bool defined = false;
+    // A copy loop's parts: lda Q,x (or ,y), sta Q,x (or ,y), cpx #N (or cpy); the index register.
+    enum Copy : uint8_t { NoCopy, CopyLoad, CopyStore, CopyCount } copy = NoCopy;
+    char index = 0;
 };
 using VectorSteps = std::array<VectorStep, 256>;
 
@@ -27,10 +30,16 @@ VectorSteps VectorStepsOfTable(const RunState& state);
 
 // What the code of a picture stores into the machine's pointers, read from straight-line code as
 // above: routines (the vectors), display lists (SDLSTL/SDLSTH, DLISTL/DLISTH) and character sets
-// (a page stored into CHBAS or CHBASE), in the order met.
+// (a page stored into CHBAS or CHBASE), in the order met; and the copy loops of the code.
 struct StoredPointers {
     enum Kind { None, Routine, DisplayList };
     std::vector<int64_t> routines, displayLists, fonts;
+    // Copy loops (lda SOURCE,x / sta TARGET,x, and the count of a cpx #N that follows within a
+    // few instructions; 0 when none does).
+    struct Copy {
+        int64_t source, target, count;
+    };
+    std::vector<Copy> copies;
 };
 StoredPointers FindStoredPointers(RunState& state, const Picture& picture,
                                   const VectorSteps& steps);
