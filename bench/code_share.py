@@ -73,12 +73,14 @@ def dta_items(text):
     return count
 
 
-def classified(asm):
-    """Address -> True (written as an instruction) or False (as data), from a result file."""
-    kinds, address = {}, None
+def result_items(asm):
+    """What a result file places, line by line: ('segment', N) at a segment's comment line (0 for
+    a cartridge's), ('org', RUN, LOAD) at an origin (LOAD differs for code that runs elsewhere),
+    and ('bytes', IS_CODE, COUNT) for the bytes of each line, repeats counted."""
     for line in open(asm, 'rb').read().decode('latin-1').split('\r\n'):
-        if line.startswith('; segment') or line.startswith('; cartridge'):
-            address = None  # the header bytes before the next org load nowhere
+        match = re.match(r'; (?:segment (\d+):|cartridge)', line)
+        if match:
+            yield ('segment', int(match.group(1) or 0))
         if not line or line.startswith(';'):
             continue
         _, _, statement = line.partition('\t')
@@ -87,9 +89,10 @@ def classified(asm):
         if match:
             repeat, statement = int(match.group(1)), match.group(2)
         if statement.startswith('org '):
-            address = int(statement[5:], 16)
+            addresses = [int(a.strip()[1:], 16) for a in statement[4:].split(',')]
+            yield ('org', addresses[0], addresses[-1])
             continue
-        if address is None or statement.startswith('opt'):
+        if statement.startswith('opt'):
             continue
         if statement.startswith('dta '):
             is_code, length = False, dta_items(statement[4:])
@@ -97,9 +100,21 @@ def classified(asm):
             mnemonic, _, operand = statement.partition(' ')
             is_code, length = True, operand_length(mnemonic, operand)
         for _ in range(repeat):
-            for a in range(address, address + length):
-                kinds[a] = is_code
-            address += length
+            yield ('bytes', is_code, length)
+
+
+def classified(asm):
+    """Address -> True (written as an instruction) or False (as data), from a result file."""
+    kinds, address = {}, None
+    for item in result_items(asm):
+        if item[0] == 'segment':
+            address = None  # the header bytes before the next org load nowhere
+        elif item[0] == 'org':
+            address = item[1]
+        elif address is not None:
+            for a in range(address, address + item[2]):
+                kinds[a] = item[1]
+            address += item[2]
     return kinds
 
 

@@ -12,7 +12,6 @@ usage: picture_share.py PROJECT_DIR VELKOR [VELKOR ...]   (e.g. the build before
        the one after it)
 """
 import os
-import re
 import shutil
 import struct
 import subprocess
@@ -21,7 +20,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from code_share import dta_items, operand_length  # noqa: E402
+from code_share import result_items  # noqa: E402
 
 PROGRAMS = ['game', 'layers3', 'mixed']
 
@@ -74,33 +73,15 @@ def segment_offsets(data):
 def classified(asm, segments):
     """File offset -> True (written as an instruction) or False (as data), from a result."""
     kinds, offset, base = {}, None, None
-    for line in open(asm, 'rb').read().decode('latin-1').split('\r\n'):
-        match = re.match(r'; segment (\d+):', line)
-        if match:
-            base = segments[int(match.group(1)) - 1]
-            offset = None  # the header bytes load nowhere
-            continue
-        if not line or line.startswith(';'):
-            continue
-        _, _, statement = line.partition('\t')
-        repeat = 1
-        match = re.match(r':(\d+)\t(.*)$', statement)
-        if match:
-            repeat, statement = int(match.group(1)), match.group(2)
-        if statement.startswith('org '):
-            offset = base[0] + int(statement[5:], 16) - base[1]
-            continue
-        if offset is None or statement.startswith('opt'):
-            continue
-        if statement.startswith('dta '):
-            is_code, length = False, dta_items(statement[4:])
-        else:
-            mnemonic, _, operand = statement.partition(' ')
-            is_code, length = True, operand_length(mnemonic, operand)
-        for _ in range(repeat):
-            for k in range(offset, offset + length):
-                kinds[k] = is_code
-            offset += length
+    for item in result_items(asm):
+        if item[0] == 'segment':
+            base, offset = segments[item[1] - 1], None  # the header bytes load nowhere
+        elif item[0] == 'org':
+            offset = base[0] + item[2] - base[1]
+        elif offset is not None:
+            for k in range(offset, offset + item[2]):
+                kinds[k] = item[1]
+            offset += item[2]
     return kinds
 
 

@@ -485,10 +485,12 @@ void PrepareRegions(RunState& state, const std::vector<int>& regions) {
     }
 }
 
-// The walk of a layer: its Code regions by address, and the study of what lies past $FFFF.
-Walk WalkOfLayer(RunState& state, const OpcodeShapes& shapes, int layer) {
+// The walk of the Code regions (by address), and the study of what lies past $FFFF.
+Walk WalkOfRegions(RunState& state, const OpcodeShapes& shapes, std::vector<int> regions,
+                   bool startsAreEntries) {
     Walk walk;
-    walk.regions = CodeRegionsByAddress(state.image, layer);
+    walk.regions = std::move(regions);
+    walk.startsAreEntries = startsAreEntries;
     for (int index : walk.regions) {
         if (EndAddress(state.image.regions[index]) <= kAddressCount) continue;
         state.currentRegion = index;
@@ -539,20 +541,6 @@ void AnalyseLayer(RunState& state, const OpcodeShapes& shapes, const Walk& walk)
     if (replay && state.passAgain == 1) {
         RunReplayedPasses(state, shapes, top, nullptr, walk.startsAreEntries);
     }
-}
-
-// The walk of a picture: its Code regions by address, and the study of what lies past $FFFF.
-Walk WalkOfPicture(RunState& state, const OpcodeShapes& shapes, const Picture& picture) {
-    Walk walk;
-    walk.regions = picture.regions;
-    walk.startsAreEntries = picture.startsAreEntries;
-    for (int index : walk.regions) {
-        if (EndAddress(state.image.regions[index]) <= kAddressCount) continue;
-        state.currentRegion = index;
-        walk.topRegion = index;
-        walk.top = StudyPastTop(state, shapes);
-    }
-    return walk;
 }
 
 // After a picture's passes, the bytes of the regions it owns that the passes leave open or that
@@ -615,7 +603,7 @@ std::vector<HeldRange> AnalysePicturesOnce(RunState& state, const OpcodeShapes& 
     for (size_t k = 0; k < map.pictures.size(); ++k) {
         Picture& picture = map.pictures[k];
         PreparePicture(state, picture, carried);
-        const Walk walk = WalkOfPicture(state, shapes, picture);
+        const Walk walk = WalkOfRegions(state, shapes, picture.regions, picture.startsAreEntries);
         StoredPointers stores;
         do {
             if (byText) {
@@ -673,7 +661,8 @@ void RunAnalysis(RunState& state) {
     }
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         PrepareLayer(state, layer);
-        AnalyseLayer(state, shapes, WalkOfLayer(state, shapes, layer));
+        AnalyseLayer(state, shapes,
+                     WalkOfRegions(state, shapes, CodeRegionsByAddress(state.image, layer), true));
         KeepLayer(state, layer);
     }
     state.sourceFile.Close();

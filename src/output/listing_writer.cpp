@@ -441,13 +441,19 @@ std::string DisplayListTarget(const RunState& state, int64_t target) {
     return "$" + FormatHex(target, 4);
 }
 
+// The bytes of the region, the image positioned at its first one.
+std::vector<uint8_t> RegionBytes(RunState& state, const Region& region) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(region.length));
+    state.sourceFile.ReadBytes(bytes.data(), bytes.size());
+    return bytes;
+}
+
 // A display list, one ANTIC instruction a line: a run of one-byte instructions (blank lines, mode
 // lines) on one line, an instruction with an address word on a line of its own with the word as
 // a(...). An instruction that a label falls inside is written byte by byte.
 void ListDisplayList(RunState& state, const Region& region) {
     CloseDataLine(state);
-    std::vector<uint8_t> bytes(static_cast<size_t>(region.length));
-    state.sourceFile.ReadBytes(bytes.data(), bytes.size());
+    const std::vector<uint8_t> bytes = RegionBytes(state, region);
     const int64_t end = EndAddress(region);
     int64_t at = region.address;
     while (at < end) {
@@ -498,8 +504,7 @@ int InternalCharacter(uint8_t b) {
 // video as d'...'*), other bytes as hex items, up to 32 characters a line; a label starts a line.
 void ListScreenText(RunState& state, const Region& region) {
     CloseDataLine(state);
-    std::vector<uint8_t> bytes(static_cast<size_t>(region.length));
-    state.sourceFile.ReadBytes(bytes.data(), bytes.size());
+    const std::vector<uint8_t> bytes = RegionBytes(state, region);
     const int64_t end = EndAddress(region);
     int64_t at = region.address;
     while (at < end) {
