@@ -110,8 +110,14 @@ struct RunState {
     uint8_t dataBlockOnly = 0;
     uint8_t mnemonicsOff = 0;
 
-    // Source.
+    // Source, and the result file (NAME.asm beside the image, or the file -o names).
     std::string sourceName;
+    std::string outputName;  // -o
+    std::string resultName;
+    // Where the reference files are read from: the current folder, VELKOR_DATA or the
+    // installation's data folder (the driver finds them).
+    std::string mnemonicPath = "mnemo.qvt";
+    std::string labelPath = "memory.qvt";
     std::string sourcePath;
     int64_t imageSize = 0;
 

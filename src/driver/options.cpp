@@ -142,6 +142,10 @@ void ParseOption(RunState& state, const std::string& argument) {
         case 'R':
             ParseRelocation(state, argument);
             return;
+        case 'O':  // -oFILE: the result goes to FILE
+            if (argument.size() < 3) ShowUsage();
+            state.outputName = argument.substr(2);
+            return;
         case 'N':
         case 'C': {
             int64_t address;

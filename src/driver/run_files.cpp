@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <string>
 #include <tuple>
 
 #include "core/run_state.h"
@@ -121,6 +123,30 @@ FolderLocks LockFolders(const std::vector<std::string>& folders) {
     return locks;
 }
 
+// True when the file may be replaced by a result: there is none, it is empty, or it is a result
+// of an earlier run. Every result holds the line "\topt h-" and, after it, the separator line of
+// its first origin, each ended CR LF; a hand-written source for the assembler hardly ever holds
+// both (its own header option is "opt h+" or none). A result edited by hand keeps them unless
+// they are taken out. A file that cannot be read is taken as a result, as before this rule.
+bool MayReplace(const std::string& name) {
+    // A link under the name is replaced, not the file it leads to: it holds nothing to lose.
+    struct stat status {};
+    if (lstat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0) {
+        return true;
+    }
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) return true;
+    constexpr size_t kLookedAt = 16 << 20;  // results put these lines near their start
+    std::string text(std::min<size_t>(static_cast<size_t>(status.st_size), kLookedAt), '\0');
+    const size_t got = std::fread(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    text.resize(got);
+    const std::string option = "\topt h-\r\n";
+    const std::string separator = std::string(kSeparatorComment) + "\r\n";
+    const size_t at = text.compare(0, option.size(), option) == 0 ? 0 : text.find("\n" + option);
+    return at != std::string::npos && text.find("\n" + separator, at) != std::string::npos;
+}
+
 }  // namespace
 
 FolderLocks::~FolderLocks() {
@@ -129,12 +155,12 @@ FolderLocks::~FolderLocks() {
 
 FolderLocks GuardRunFiles(const RunState& state) {
     const std::string base = BaseName(state.sourceName);
-    const std::string result = base + kResultExtension;
-    FolderLocks locks = LockFolders({".", FolderOf(state.sourceName)});
+    const std::string& result = state.resultName;
+    FolderLocks locks = LockFolders({".", FolderOf(state.sourceName), FolderOf(result)});
 
     std::vector<FileIdentity> inputs = {Identify("image", state.sourceName),
-                                        Identify("mnemonic file", kMnemonicFileName),
-                                        Identify("label file", kLabelFileName)};
+                                        Identify("mnemonic file", state.mnemonicPath),
+                                        Identify("label file", state.labelPath)};
     for (const std::string& name : state.optionFiles) {
         inputs.push_back(Identify("options file", name));
     }
@@ -156,6 +182,11 @@ FolderLocks GuardRunFiles(const RunState& state) {
         for (size_t j = i + 1; j < written.size(); ++j) {
             if (Destroys(written[j], written[i])) StopForCollision(written[j], written[i]);
         }
+    }
+    if (!MayReplace(result)) {
+        throw ErrorStop{"ERROR: " + result +
+                        " exists and was not written by VELKOR; choose another name with -o, or "
+                        "remove it."};
     }
     return locks;
 }

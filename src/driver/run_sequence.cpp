@@ -1,5 +1,11 @@
 #include "driver/run_sequence.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <initializer_list>
+
 #include "core/address_table.h"
 #include "driver/options.h"
 #include "driver/run_files.h"
@@ -26,6 +32,22 @@ void SetRunDefaults(RunState& state) {
     ResetAddressTables(state);
 }
 
+std::string FindReferenceFile(const std::string& name) {
+    if (FileExists(name)) return name;
+    if (const char* data = std::getenv("VELKOR_DATA"); data && *data) {
+        const std::string path = std::string(data) + "/" + name;
+        if (FileExists(path)) return path;
+    }
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        const std::string program(self, static_cast<size_t>(length));
+        const std::string path = FolderOf(FolderOf(program)) + "/share/velkor/" + name;
+        if (FileExists(path)) return path;
+    }
+    return name;
+}
+
 std::string BaseName(const std::string& argument) {
     size_t nameStart = argument.rfind('/');
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
@@ -37,7 +59,10 @@ namespace {
 
 void LoadMnemonicFile(RunState& state) {
     ConsoleLine(state.console, "Read file: MNEMO.QVT");
-    if (!FileExists(kMnemonicFileName)) throw ErrorStop{"ERROR: File 'MNEMO.QVT' not found."};
+    state.mnemonicPath = FindReferenceFile(kMnemonicFileName);
+    if (!FileExists(state.mnemonicPath)) {
+        throw ErrorStop{"ERROR: File 'MNEMO.QVT' not found."};
+    }
     for (std::string& pattern : state.mnemonicTable) pattern.clear();
     state.sourcePath = state.sourceName;
     LoadMnemonics(state);
@@ -45,7 +70,8 @@ void LoadMnemonicFile(RunState& state) {
 
 void CheckLabelFile(RunState& state) {
     ConsoleLine(state.console, "Read file: MEMORY.QVT");
-    if (!FileExists(kLabelFileName)) throw ErrorStop{"ERROR: File 'MEMORY.QVT' not found."};
+    state.labelPath = FindReferenceFile(kLabelFileName);
+    if (!FileExists(state.labelPath)) throw ErrorStop{"ERROR: File 'MEMORY.QVT' not found."};
 }
 
 // The summary line, written around the opening of the image so that a failure to open it is
@@ -59,23 +85,48 @@ void OpenImage(RunState& state) {
     }
     state.sourceName = BaseName(state.sourceName);
     ConsoleLine(state.console,
-                state.sourceName + ".asm  Address: $" + FormatHex(state.startAddress, 4));
+                state.resultName + "  Address: $" + FormatHex(state.startAddress, 4));
     if (state.atariFiles == 1) ConsoleLine(state.console, state.image.found);
     for (const std::string& warning : state.image.warnings) ConsoleLine(state.console, warning);
 }
 
 }  // namespace
 
+namespace {
+
+// True when the only argument is the option, and no file has that name (a file named --help is
+// still an image).
+bool OnlyArgumentIs(const std::vector<std::string>& arguments,
+                    std::initializer_list<const char*> options) {
+    if (arguments.size() != 1 || FileExists(arguments[0])) return false;
+    for (const char* option : options) {
+        if (arguments[0] == option) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
+    if (OnlyArgumentIs(arguments, {"--version"})) {
+        ConsoleLine(state.console, kVersionLine);
+        return;
+    }
     ConsoleLine(state.console, "");
     ConsoleLine(state.console, kBanner);
     SetRunDefaults(state);
     if (arguments.empty()) ShowUsage();
+    if (OnlyArgumentIs(arguments, {"--help", "-h"})) {
+        WriteUsageText(state);
+        return;
+    }
     state.sourceName = arguments[0];
     if (!FileExists(state.sourceName)) {
         throw ErrorStop{"ERROR: File " + state.sourceName + " not exists !"};
     }
     for (size_t i = 1; i < arguments.size(); ++i) ParseArgument(state, arguments[i]);
+    state.resultName =
+        state.outputName.empty() ? BaseName(state.sourceName) + kResultExtension : state.outputName;
     LoadMnemonicFile(state);
     CheckUserNames(state);
     SortUserComments(state);

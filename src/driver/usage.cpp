@@ -24,6 +24,7 @@ constexpr const char* kUsageLines[] = {
     "-n$xxxx=name\tname the address $xxxx",
     "-c$xxxx=text\tcomment the line of address $xxxx",
     "-r$xxxx-$yyyy=$zzzz\twith -x: the bytes at $xxxx-$yyyy run at $zzzz",
+    "-ofile\t\twrite the result to file instead of name.asm",
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "output/data_block.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/address_table.h"
 #include "core/layer_tables.h"
@@ -23,8 +25,9 @@ bool MoreIn(const RunState& state, const Region& region) {
     return state.sourceFile.Position() < EndOffset(region) && !state.sourceFile.AtEnd();
 }
 
-// Marks every address found in a table as the start of a byte block; nothing is written.
-void FindTableTargets(RunState& state, const Region& region) {
+// Marks every address found in a table as the start of a byte block, and adds it to targets;
+// nothing is written.
+void FindTableTargets(RunState& state, const Region& region, std::vector<int64_t>& targets) {
     state.sourceFile.Seek(region.fileOffset);
     state.currentAddress = region.address;
     SetIsEntry(state, region.address, 1);
@@ -36,6 +39,7 @@ void FindTableTargets(RunState& state, const Region& region) {
         uint8_t low = state.sourceFile.ReadByte();
         if (kind == 'W' && MoreIn(state, region)) {
             int64_t word = low + 256 * state.sourceFile.ReadByte();
+            targets.push_back(word);
             SetIsEntry(state, word, 1);
             SetBlockKind(state, word, 'B');
             state.currentAddress += 2;
@@ -132,16 +136,36 @@ void StartSegment(RunState& state, const Segment& segment) {
 }  // namespace
 
 void WriteDataBlock(RunState& state) {
-    ResultReplacement result(state.asmFile, state.sourceName + kResultExtension);
+    ResultReplacement result(state.asmFile, state.resultName);
     const std::vector<Region>& regions = state.image.regions;
+    // The labels that address words refer to but that start no block (a table word that points
+    // outside the image, a run address that does not count): each gets an equate.
+    std::vector<std::string> undefined;
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         PrepareLayer(state, layer);
+        std::vector<int64_t> targets;
         for (size_t i = 0; i < regions.size(); ++i) {
             const Region& region = regions[i];
             if (region.layer != layer) continue;
             if (region.kind != RegionKind::Code && region.kind != RegionKind::Data) continue;
             state.currentRegion = static_cast<int>(i);
-            FindTableTargets(state, region);
+            FindTableTargets(state, region, targets);
+        }
+        for (const Region& region : regions) {
+            if (region.kind == RegionKind::Words && region.targetLayer == layer) {
+                targets.push_back(region.wordValue);
+            }
+        }
+        for (int64_t target : targets) {
+            if (UserNameOf(state, target)) continue;  // a name: defined by a line or an equate
+            if (LiesInLayer(state.image, layer, target) && InfoAt(state, target).isEntry == 1) {
+                continue;  // a block starts there
+            }
+            const std::string equate =
+                LabelPrefixOfLayer(layer) + FormatHex(target, 4) + " = $" + FormatHex(target, 4);
+            if (std::find(undefined.begin(), undefined.end(), equate) == undefined.end()) {
+                undefined.push_back(equate);
+            }
         }
         // A name is written where a block starts at its address, else by an equate.
         for (UserName& entry : state.userNames) {
@@ -150,7 +174,8 @@ void WriteDataBlock(RunState& state) {
         KeepLayer(state, layer);
     }
     state.itemCount = 0;
-    const std::vector<std::string> equates = UserNameEquates(state);
+    std::vector<std::string> equates = UserNameEquates(state);
+    equates.insert(equates.end(), undefined.begin(), undefined.end());
     for (const std::string& line : equates) WriteAsmLine(state, line);
     if (!equates.empty()) WriteAsmLine(state, "");
     WriteUnplacedComments(state);

@@ -413,7 +413,7 @@ void WriteLabelEquates(RunState& state) {
 
 void WriteFinalSource(RunState& state) {
     const std::string listingName = state.sourceName + kListingExtension;
-    const std::string resultName = state.sourceName + kResultExtension;
+    const std::string& resultName = state.resultName;
     ListingLines listing(state, listingName);
     ResultReplacement result(state.asmFile, resultName);
     state.phase = 3;

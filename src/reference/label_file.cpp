@@ -132,7 +132,7 @@ void LoadLabelNames(RunState& state) {
     state.labelText.clear();
     state.labelLineEnds.clear();
     TextReader reader;
-    reader.Open(kLabelFileName);
+    reader.Open(state.labelPath);
     reader.ReadAllLines(state.labelText, state.labelLineEnds);
     reader.Close();
 

@@ -7,7 +7,7 @@
 
 void LoadMnemonics(RunState& state) {
     TextReader reader;
-    reader.Open(kMnemonicFileName);
+    reader.Open(state.mnemonicPath);
     LoadMnemonicsFrom(state, reader);
     reader.Close();
 }

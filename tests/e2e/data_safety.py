@@ -23,6 +23,8 @@ from roundtrip import atari_segments  # noqa: E402
 
 VELKOR = os.path.abspath(sys.argv[1])
 PROJECT = os.path.abspath(sys.argv[2])
+# What every result holds, so that a run takes a file for an earlier result and replaces it.
+RESULT_HEAD = b'\topt h-\r\n;--------------------------\r\n'
 BANNER = b'\r\nCPU6502 DisAsembler v2.2 by Olvek/Quorlin\r\nRead file: MNEMO.QVT\r\n'
 failures = []
 
@@ -201,7 +203,7 @@ def full_disk(work, image):
     velkor(folder, ['game.bin', '-l'])
     new_result = read(os.path.join(folder, 'game.asm'))
     shutil.rmtree(folder)
-    earlier = b'; an earlier result, kept by hand\r\n' * 10
+    earlier = RESULT_HEAD + b'; an earlier result, kept by hand\r\n' * 10
     # Limits that cut the listing and that cut the result.
     for limit in (len(new_result) // 4, len(new_result) - 100):
         folder = new_folder(work, image, labels=True)
@@ -252,7 +254,7 @@ def killed_runs(work, image):
     velkor(folder, ['game.bin', '-l', '-sa', '-a$1000'])
     length = time.monotonic() - start
     new_result = read(os.path.join(folder, 'game.asm'))
-    earlier = b'; an earlier result\r\n'
+    earlier = RESULT_HEAD + b'; an earlier result\r\n'
     outcomes = set()
     for i in range(24):
         how = (signal.SIGKILL, signal.SIGINT, signal.SIGTERM)[i % 3]

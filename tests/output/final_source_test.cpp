@@ -88,6 +88,7 @@ TEST(WriteFinalSource, GivesTheSameResultFromTheKeptCopyAsFromTheListingFile) {
             TempDir dir;
             TestRun run;
             run->sourceName = "image";
+            run->resultName = "image.asm";
             run->innerLabels = {{"E_1001", "E_1000+1"}, {"E_1004", "E_1003+1"}};
             if (round % 2 == 0) run->innerLabels.clear();
             WriteFile(std::string("image") + kListingExtension, listing);

@@ -12,13 +12,12 @@ The translation is mechanical and keeps every byte where VELKOR put it:
   sta E_0080                ->  sta z:E_0080     (a label below $0100 without .w is zero page)
   sbx #$12                  ->  axs #$12         (ca65's name for it)
   dta a($FFFF),a($2000),...   ->  .word ...        (a load file's headers come out as they stand)
-Labels of later layers (E1_XXXX, ...) are translated like E_XXXX. Labels that the file uses but
-does not define (table targets outside the image) become equates.
+Labels of later layers (E1_XXXX, ...) are translated like E_XXXX. Every label the file uses is
+defined in it, by a line or by an equate at the top.
 """
 import re
 import sys
 
-LABEL = re.compile(r'E\d*_[0-9A-F]{4}')
 SPELLING = {'sbx': 'axs'}  # ca65's name for the same undocumented instruction
 BRANCHES = {'bpl', 'bmi', 'bvc', 'bvs', 'bcc', 'bcs', 'bne', 'beq', 'bra'}
 HEX_BYTE = re.compile(r'\$[0-9A-Fa-f]{2}$')
@@ -112,7 +111,6 @@ def translate(source, cpu='6502'):
     if lines and lines[-1] == '':
         lines.pop()
     out = ['.setcpu "%s"' % cpu, '.segment "CODE"']
-    defined, used = set(), set()
     in_equates = '\topt h-' in lines
     for line in lines:
         if line == '\topt h-':
@@ -130,7 +128,6 @@ def translate(source, cpu='6502'):
         label, _, rest = line.partition('\t')
         if label:
             out.append(label + ':')
-            defined.add(label)
         repeat = re.match(r':(\d+)\t+(.*)$', rest)
         statements = translate_statement(repeat.group(2) if repeat else rest)
         if repeat:
@@ -138,10 +135,6 @@ def translate(source, cpu='6502'):
         out.extend('\t' + s for s in statements)
         if repeat:
             out.append('.endrepeat')
-        used.update(LABEL.findall(rest))
-    for label in sorted(used):
-        if label not in defined:
-            out.append('%s = $%s' % (label, label[-4:]))
     return '\n'.join(out) + '\n'
 
 
