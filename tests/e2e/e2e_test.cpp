@@ -38,6 +38,7 @@ struct Case {
     std::set<std::string> dirs;
     std::set<std::string> fifos;
     std::set<std::string> unreadable;
+    std::map<std::string, std::string> env;  // environment variables of the run
 };
 
 std::string Trim(const std::string& text) {
@@ -68,6 +69,8 @@ Case ReadCase(const fs::path& folder) {
             c.fifos.insert(Trim(value));
         else if (word == "unreadable")
             c.unreadable.insert(Trim(value));
+        else if (word == "env")
+            c.env[name] = Trim(value);
         else if (word == "text")
             c.inputs[name] += (value.empty() ? value : value.substr(1)) + "\r\n";
         else if (word == "copy")
@@ -127,7 +130,9 @@ TEST_P(EndToEnd, WritesExactlyTheExpectedFilesAndConsole) {
         WriteFile(name, bytes);
     }
     for (const std::string& f : c.unreadable) ASSERT_EQ(chmod(f.c_str(), 0), 0);
-    std::string command = std::string(VELKOR_BINARY);
+    std::string command = "env -u VELKOR_DATA";
+    for (const auto& [name, value] : c.env) command += " " + name + "='" + value + "'";
+    command += std::string(" ") + VELKOR_BINARY;
     std::istringstream words(c.args);
     for (std::string word; words >> word;) command += " '" + word + "'";
     command += " > ../" + fs::path(work.path()).filename().string() + ".console 2>&1";
