@@ -4,6 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
+case "$seconds" in
+  ''|*[!0-9]*) echo "usage: bash fuzz/smoke.sh [SECONDS]  (a whole number, default 30)" >&2; exit 2 ;;
+esac
 CXX=clang++ cmake -S . -B build-fuzz -DVELKOR_FUZZ=ON -DVELKOR_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j2 >/dev/null
 work="$(mktemp -d)"
