@@ -34,4 +34,15 @@ list(SORT left)
 if(NOT left STREQUAL "hello.asm;hello.bin")
   message(FATAL_ERROR "the run left: ${left}")
 endif()
+# VELKOR_DATA comes before the installed folder: a table there that knows only rts decodes
+# nothing else.
+file(MAKE_DIRECTORY "${work}/data")
+file(WRITE "${work}/data/mnemo.qvt" "$60,'rts'\n")
+file(REMOVE "${work}/hello.asm")
+execute_process(COMMAND env VELKOR_DATA=data "${PREFIX}-moved/bin/velkor" hello.bin -a$0600
+                WORKING_DIRECTORY "${work}" RESULT_VARIABLE result OUTPUT_QUIET)
+file(READ "${work}/hello.asm" listing)
+if(NOT result EQUAL 0 OR listing MATCHES "\tlda ")
+  message(FATAL_ERROR "VELKOR_DATA did not come before the installed data folder")
+endif()
 file(REMOVE_RECURSE "${PREFIX}-moved" "${work}")

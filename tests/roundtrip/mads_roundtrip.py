@@ -17,7 +17,8 @@ from atari_files import RELOCATION, compiled_files, picture_files, relocated_fil
 from atari_files import synthetic_files  # noqa: E402
 from roundtrip import build_corpus  # noqa: E402
 
-MODES = [('default', []), ('labels', ['-l']), ('strings', ['-sa']), ('mnemonics-off', ['-m'])]
+MODES = [('default', []), ('labels', ['-l']), ('strings', ['-sa']), ('mnemonics-off', ['-m']),
+         ('data-blocks', ['-d'])]
 
 
 def main():
