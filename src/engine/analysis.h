@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "engine/step_decoding.h"
 
 struct RunState;
 struct PastTop;
@@ -20,6 +23,12 @@ void RunAnalysisByText(RunState& state);
 // Ends a pass past $FFFF: the steps from next (the first one at or after $10000) by the byte
 // rule, then the outcome of those that every pass takes alike. The image is open.
 void FinishPassPastTop(RunState& state, const PastTop& top, int64_t next);
+
+// The passes over the given Code regions of the open image (by rising address; startsAreEntries:
+// each pass makes their first bytes entry points), until none asks for another. byText: whole
+// passes, every instruction through its text.
+void AnalyseRegions(RunState& state, const OpcodeShapes& shapes, const std::vector<int>& regions,
+                    bool startsAreEntries, bool byText);
 
 // Makes the target of an accepted jsr, jmp or conditional branch an entry point, and asks for
 // another pass when it lies behind in bytes taken for data.

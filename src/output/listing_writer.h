@@ -16,3 +16,10 @@ void WriteListing(RunState& state);
 
 // The separator comment, the org line for the address, and the separator again.
 void WriteHeader(RunState& state, int64_t address);
+
+// Appends the byte's two hex digits.
+void AppendHexByte(std::string& text, uint8_t value);
+
+// Appends the label field of the current address: its label (noting a user's name as defined)
+// and a tab when labelled, a lone tab otherwise.
+void AppendLabelField(RunState& state, std::string& text, bool labelled);
