@@ -134,12 +134,15 @@ struct RunState {
     std::vector<BlockHint> blockHints;
     std::vector<Relocation> relocations;   // -r, read with -x
     std::vector<std::string> optionFiles;  // the files @FILE read options from
+    // The options files being read, outermost first (device and inode of each).
+    std::vector<std::pair<uint64_t, uint64_t>> openOptionFiles;
 
     // Names and comments the user gives (engine/user_notes.h); the addresses named; and the
     // listing's lines that hold bytes, for placing the comments.
     std::vector<UserName> userNames;
     std::vector<UserComment> userComments;
     Bitmap userNamed{};
+    std::vector<int32_t> userNameIndex;  // per address: its name in userNames, -1 none
     Bitmap labelFileLabels{};  // names of the label file that label lines (AdoptLabelFileNames)
     std::vector<ListedLine> listedLines;
 

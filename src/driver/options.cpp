@@ -1,6 +1,11 @@
 #include "driver/options.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/address_table.h"
 #include "driver/usage.h"
@@ -97,6 +102,47 @@ void ParseRelocation(RunState& state, const std::string& argument) {
     state.relocations.push_back(r);
 }
 
+// True when the whole text is one number: decimal digits, or hex digits after "$", "x" or "0x".
+bool IsWholeNumber(const std::string& text) {
+    size_t at = 0;
+    bool hex = false;
+    if (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0) {
+        at = 2;
+        hex = true;
+    } else if (!text.empty() && (text[0] == '$' || text[0] == 'x' || text[0] == 'X')) {
+        at = 1;
+        hex = true;
+    }
+    if (at >= text.size()) return false;
+    for (; at < text.size(); ++at) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        if (!(hex ? std::isxdigit(c) : std::isdigit(c))) return false;
+    }
+    return true;
+}
+
+// Refuses a -n or -c whose address is not written whole (a letter O for a zero reads as another
+// address), a comment that holds a control character other than a tab (a line break would add a
+// source line), and a text longer than a line of the assembler holds.
+void CheckAddressedOption(const std::string& argument, int64_t address, const std::string& rest) {
+    const std::string head = argument.substr(0, 2) + "$" + FormatHex(address, 4);
+    if (!IsWholeNumber(argument.substr(2, argument.find('=') - 2))) {
+        throw UsageStop{"Bad option " + argument.substr(0, argument.find('=')) +
+                        ": the address is no number."};
+    }
+    const bool comment = UpperAt(argument, 1) == 'C';
+    if (rest.size() > (comment ? kMaxCommentLength : kMaxNameLength)) {
+        throw UsageStop{
+            "Bad option " + head + ": the " + (comment ? "text" : "name") + " is longer than " +
+            std::to_string(comment ? kMaxCommentLength : kMaxNameLength) + " characters."};
+    }
+    for (const char c : rest) {
+        if (comment && ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F)) {
+            throw UsageStop{"Bad option " + head + ": the text holds a control character."};
+        }
+    }
+}
+
 void ParseSkipOrStyle(RunState& state, const std::string& argument) {
     switch (UpperAt(argument, 2)) {
         case 'A':
@@ -151,6 +197,7 @@ void ParseOption(RunState& state, const std::string& argument) {
             int64_t address;
             std::string rest;
             if (!SplitAddressedOption(argument.substr(2), address, rest)) ShowUsage();
+            CheckAddressedOption(argument, address, rest);
             if (UpperAt(argument, 1) == 'N') {
                 state.userNames.push_back({address, rest});
                 SetBit(state.userNamed, address);
@@ -164,6 +211,34 @@ void ParseOption(RunState& state, const std::string& argument) {
     }
 }
 
+namespace {
+
+// A file as the system knows it (device and inode), to tell two names of one file apart.
+std::pair<uint64_t, uint64_t> Identity(const std::string& name) {
+    struct stat status {};
+    if (stat(name.c_str(), &status) != 0) return {0, 0};
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+}
+
+bool IsBeingRead(const RunState& state, const std::string& name, int depth) {
+    const auto id = Identity(name);
+    const auto& files = state.openOptionFiles;
+    for (size_t i = 0; i < files.size() && i < static_cast<size_t>(depth); ++i) {
+        if (files[i] == id) return true;
+    }
+    return false;
+}
+
+bool WasRead(const RunState& state, const std::string& name) {
+    const auto id = Identity(name);
+    for (const std::string& read : state.optionFiles) {
+        if (Identity(read) == id) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void ParseArgument(RunState& state, const std::string& argument, int depth) {
     if (argument.empty() || argument[0] != '@') {
         ParseOption(state, argument);
@@ -171,10 +246,15 @@ void ParseArgument(RunState& state, const std::string& argument, int depth) {
     }
     const std::string name = argument.substr(1);
     if (!FileExists(name)) throw ErrorStop{"ERROR: Options file " + name + " not found."};
-    if (depth >= kMaxOptionFileDepth) {
+    if (depth >= kMaxOptionFileDepth || IsBeingRead(state, name, depth)) {
         throw ErrorStop{"ERROR: Options file " + name + " is read from itself, or too deep."};
     }
+    // Each options file is read once a run, however often files name it: the work stays in
+    // proportion to the files, not to the ways they name each other.
+    if (WasRead(state, name)) return;
     state.optionFiles.push_back(name);
+    state.openOptionFiles.resize(static_cast<size_t>(depth));
+    state.openOptionFiles.push_back(Identity(name));
     TextReader reader;
     reader.Open(name);
     std::vector<std::string> lines;

@@ -8,6 +8,11 @@ struct RunState;
 // Options files may name further options files, up to this depth.
 constexpr int kMaxOptionFileDepth = 8;
 
+// The longest comment text (-c) and name (-n) an assembler line holds: a comment line is "; "
+// and the text, and a line may hold a name twice (a label and an operand).
+constexpr size_t kMaxCommentLength = 65533;
+constexpr size_t kMaxNameLength = 32000;
+
 // Stores one option ("-" or "/", letters in any case, an optional number) or, for an argument
 // that is not understood, ends the run with the usage text.
 void ParseOption(RunState& state, const std::string& argument);

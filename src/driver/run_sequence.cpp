@@ -72,6 +72,9 @@ void CheckLabelFile(RunState& state) {
     ConsoleLine(state.console, "Read file: MEMORY.QVT");
     state.labelPath = FindReferenceFile(kLabelFileName);
     if (!FileExists(state.labelPath)) throw ErrorStop{"ERROR: File 'MEMORY.QVT' not found."};
+    if (!state.userNames.empty()) {
+        CheckNamesAgainstLabelFile(state, ReadLabelFileNames(state.labelPath));
+    }
 }
 
 // The summary line, written around the opening of the image so that a failure to open it is

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_set>
 
 #include "core/address_table.h"
 #include "core/layer_tables.h"
@@ -39,8 +40,39 @@ bool LooksGenerated(const std::string& name) {
                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
-// What is wrong with the name, or empty text.
-std::string Fault(const RunState& state, const UserName& entry) {
+// True when the name holds a generated label's form anywhere (the final phase rewrites such
+// text in operands).
+bool HoldsGenerated(const std::string& name) {
+    for (size_t at = 0; at < name.size(); ++at) {
+        if (name[at] != 'E' && name[at] != 'e') continue;
+        size_t underscore = at + 1;
+        while (underscore < name.size() &&
+               std::isdigit(static_cast<unsigned char>(name[underscore]))) {
+            ++underscore;
+        }
+        if (underscore >= name.size() || name[underscore] != '_' || underscore + 5 > name.size()) {
+            continue;
+        }
+        if (std::all_of(name.begin() + static_cast<std::ptrdiff_t>(underscore) + 1,
+                        name.begin() + static_cast<std::ptrdiff_t>(underscore) + 5,
+                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The mnemonics of the instruction set, in lower case.
+std::unordered_set<std::string> Mnemonics(const RunState& state) {
+    std::unordered_set<std::string> mnemonics;
+    for (const std::string& pattern : state.mnemonicTable) {
+        if (!pattern.empty()) mnemonics.insert(Lower(pattern.substr(0, pattern.find(' '))));
+    }
+    return mnemonics;
+}
+
+// What is wrong with the name itself, or empty text.
+std::string Fault(const std::unordered_set<std::string>& mnemonics, const UserName& entry) {
     const std::string& name = entry.name;
     if (name.empty()) return "the name is empty";
     if (!IsNameStart(name[0])) return "a name starts with a letter or \"_\"";
@@ -48,30 +80,34 @@ std::string Fault(const RunState& state, const UserName& entry) {
         return "a name holds only letters, digits and \"_\"";
     }
     const std::string lower = Lower(name);
-    for (const std::string& pattern : state.mnemonicTable) {
-        if (!pattern.empty() && Lower(pattern.substr(0, pattern.find(' '))) == lower) {
-            return name + " is a mnemonic";
-        }
-    }
+    if (mnemonics.count(lower) != 0) return name + " is a mnemonic";
     for (const char* directive : kDirectives) {
         if (lower == directive) return name + " is a directive";
     }
     if (LooksGenerated(name)) return name + " has the form of a generated label";
-    for (const UserName& other : state.userNames) {
-        if (&other == &entry) break;
-        if (other.name == name) return name + " is given twice";
-        if (other.address == entry.address)
-            return "$" + FormatHex(entry.address, 4) + " is named twice";
-    }
+    if (HoldsGenerated(name)) return name + " holds the form of a generated label";
     return std::string();
 }
 
 const UserName* Find(const RunState& state, int64_t address) {
     if (!TestBit(state.userNamed, address)) return nullptr;
+    if (!state.userNameIndex.empty()) {
+        const int32_t index = state.userNameIndex[static_cast<size_t>(address)];
+        return index < 0 ? nullptr : &state.userNames[static_cast<size_t>(index)];
+    }
     for (const UserName& entry : state.userNames) {
         if (entry.address == address) return &entry;
     }
     return nullptr;
+}
+
+// Makes Find look names up by address (the first name given for an address).
+void IndexUserNames(RunState& state) {
+    state.userNameIndex.assign(static_cast<size_t>(kAddressCount), -1);
+    for (size_t i = state.userNames.size(); i-- > 0;) {
+        state.userNameIndex[static_cast<size_t>(state.userNames[i].address)] =
+            static_cast<int32_t>(i);
+    }
 }
 
 // True when a name the user gave reads as the name to an assembler that ignores case.
@@ -99,17 +135,41 @@ bool SplitAddressedOption(const std::string& text, int64_t& address, std::string
 }
 
 void CheckUserNames(RunState& state) {
+    // Names an assembler that ignores case reads as one are given twice.
+    std::unordered_set<std::string> names;
+    const std::unordered_set<std::string> mnemonics = Mnemonics(state);
+    Bitmap addresses{};
     for (const UserName& entry : state.userNames) {
-        const std::string fault = Fault(state, entry);
+        std::string fault = Fault(mnemonics, entry);
+        if (fault.empty() && !names.insert(Lower(entry.name)).second) {
+            fault = entry.name + " is given twice";
+        }
+        if (fault.empty() && TestBit(addresses, entry.address)) {
+            fault = "$" + FormatHex(entry.address, 4) + " is named twice";
+        }
+        SetBit(addresses, entry.address);
         if (!fault.empty()) {
             throw UsageStop{"Bad option -n$" + FormatHex(entry.address, 4) + "=" + entry.name +
                             ": " + fault + "."};
+        }
+    }
+    IndexUserNames(state);
+}
+
+void CheckNamesAgainstLabelFile(const RunState& state, const std::vector<std::string>& names) {
+    std::unordered_set<std::string> taken;
+    for (const std::string& name : names) taken.insert(Lower(name));
+    for (const UserName& entry : state.userNames) {
+        if (taken.count(Lower(entry.name)) != 0) {
+            throw UsageStop{"Bad option -n$" + FormatHex(entry.address, 4) + "=" + entry.name +
+                            ": " + entry.name + " is a name of the label file."};
         }
     }
 }
 
 void AdoptLabelFileNames(RunState& state) {
     state.labelFileLabels.fill(0);
+    const std::unordered_set<std::string> mnemonics = Mnemonics(state);
     Bitmap seen{};  // named addresses already met in an earlier layer
     for (int layer = 0; layer < state.image.layerCount; ++layer) {
         for (int index : state.image.layers[static_cast<size_t>(layer)].regions) {
@@ -122,9 +182,13 @@ void AdoptLabelFileNames(RunState& state) {
                 UserName entry{a, std::string(NameOfAddress(state, static_cast<uint16_t>(a))),
                                layer, false};
                 // Not a label an assembler takes, or one it takes for a name given already.
-                if (!Fault(state, entry).empty() || NameTaken(state, entry.name)) continue;
+                if (!Fault(mnemonics, entry).empty() || NameTaken(state, entry.name)) continue;
                 state.userNames.push_back(std::move(entry));
                 SetBit(state.userNamed, a);
+                if (!state.userNameIndex.empty()) {
+                    state.userNameIndex[static_cast<size_t>(a)] =
+                        static_cast<int32_t>(state.userNames.size() - 1);
+                }
                 SetBit(state.labelFileLabels, a);
             }
         }
@@ -156,9 +220,9 @@ const std::string* UserNameOf(const RunState& state, int64_t address) {
 }
 
 void MarkNameDefined(RunState& state, int64_t address) {
-    for (UserName& entry : state.userNames) {
-        if (entry.address == address && entry.layer == state.currentLayer) entry.defined = true;
-    }
+    const UserName* entry = Find(state, address);
+    if (!entry || entry->layer != state.currentLayer) return;
+    state.userNames[static_cast<size_t>(entry - state.userNames.data())].defined = true;
 }
 
 std::vector<std::string> UserNameEquates(const RunState& state) {

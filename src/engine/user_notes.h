@@ -25,8 +25,9 @@
 bool SplitAddressedOption(const std::string& text, int64_t& address, std::string& rest);
 
 // Checks the names against the loaded instruction set: a letter or "_" first, then letters,
-// digits and "_"; no mnemonic, no directive, no generated label's form, no name given twice and
-// no address named twice. Ends the run with a line that says what is wrong (status 2).
+// digits and "_"; no mnemonic, no directive, no generated label's form (nor one inside it), no
+// name given twice (without regard to case) and no address named twice. Ends the run with a
+// line that says what is wrong (status 2). Then indexes the names by address.
 void CheckUserNames(RunState& state);
 
 // With -x and -l, after the analysis: an address inside the image that the label file names and
@@ -34,6 +35,10 @@ void CheckUserNames(RunState& state);
 // it, as a name given with -n would (labelFileLabels marks them; their equates from the label
 // file are left out). Names an assembler would not take as labels are passed over.
 void AdoptLabelFileNames(RunState& state);
+
+// Ends the run (status 2) when a name the user gives is also a name of the label file, without
+// regard to case: the assembler would take the two for one.
+void CheckNamesAgainstLabelFile(const RunState& state, const std::vector<std::string>& names);
 
 // Decides the layer each name labels: the first whose image holds its address.
 void PlaceUserNames(RunState& state);

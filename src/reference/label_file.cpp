@@ -226,3 +226,21 @@ char AccessOfPattern(const std::string& pattern) {
     }
     return 0;
 }
+
+std::vector<std::string> ReadLabelFileNames(const std::string& path) {
+    TextReader reader;
+    reader.Open(path);
+    std::vector<std::string> names;
+    std::string line;
+    while (!reader.AtEnd()) {
+        reader.ReadLineInto(line);
+        const std::string entry = line.substr(0, line.find(';'));
+        const size_t dollar = entry.find('$');
+        if (dollar == std::string::npos || entry.find('+') != std::string::npos) continue;
+        std::string name = entry.substr(0, dollar);
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    reader.Close();
+    return names;
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct RunState;
 
@@ -15,6 +16,9 @@ constexpr char kNamesFileName[] = "_temp.$$$";
 // named-address bitmap, writes the names file and indexes its lines for NameForKey; measures the
 // width the equates pad their names to (nameWidth).
 void LoadLabelNames(RunState& state);
+
+// The names the label file defines by an equate (entries without "+"), read from the file.
+std::vector<std::string> ReadLabelFileNames(const std::string& path);
 
 // The label file's lines as LoadLabelNames read them.
 size_t LabelLineCount(const RunState& state);

@@ -94,3 +94,36 @@ TEST(ParseOption, RejectsWhatItDoesNotUnderstand) {
         EXPECT_FALSE(Rejects(good)) << good;
     }
 }
+
+// -n and -c texts that would not rebuild are refused as options: an address not written whole,
+// a comment with a control character (a line break from the command line adds a source line),
+// and texts past what one assembler line holds; what fits is taken.
+TEST(ParseOption, RefusesNamesAndCommentsThatWouldNotRebuild) {
+    EXPECT_TRUE(Rejects("-n$20O0=main"));
+    EXPECT_TRUE(Rejects("-nfoo=main"));
+    EXPECT_TRUE(Rejects("-c$0600=x\n\tdta $EA"));
+    EXPECT_TRUE(Rejects("-c$0600=x\rdta $EA"));
+    EXPECT_TRUE(Rejects("-c$0600=" + std::string(kMaxCommentLength + 1, 'x')));
+    EXPECT_TRUE(Rejects("-n$0600=" + std::string(kMaxNameLength + 1, 'x')));
+    EXPECT_FALSE(Rejects("-c$0600=" + std::string(kMaxCommentLength, 'x')));
+    EXPECT_FALSE(Rejects("-c$0600=a\tb"));
+    EXPECT_FALSE(Rejects("-n8192=main"));
+    EXPECT_FALSE(Rejects("-n0x2000=main"));
+}
+
+// Options files that name each other are each read once: the options come once, and a file
+// that names itself while it is read still stops the run.
+TEST(ParseArgument, ReadsEachOptionsFileOnce) {
+    TempDir dir;
+    WriteFile("a.opt", "@b.opt\r\n@b.opt\r\n@c.opt\r\n");
+    WriteFile("b.opt", "@c.opt\r\n@c.opt\r\n-c$0400=b\r\n");
+    WriteFile("c.opt", "-c$0401=c\r\n");
+    TestRun run;
+    ParseArgument(*run, "@a.opt");
+    ASSERT_EQ(run->userComments.size(), 2u);
+    EXPECT_EQ(run->optionFiles.size(), 3u);
+
+    WriteFile("self.opt", "-c$0400=x\r\n@self.opt\r\n");
+    TestRun again;
+    EXPECT_THROW(ParseArgument(*again, "@self.opt"), ErrorStop);
+}
