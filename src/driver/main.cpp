@@ -36,6 +36,9 @@ int main(int argc, char** argv) {
         ConsoleLine(state->console, stop.message);
         return kExitError;
     } catch (const IoFailure& failure) {
+        // The files this run made and has not put in place are removed: a full disk is not
+        // left fuller.
+        RemoveCreatedFiles();
         ConsoleEndOpenLine(state->console);
         ConsoleLine(state->console, "I/O error " + std::to_string(failure.code) + ": " +
                                         std::strerror(failure.code) + " (" + failure.file + ")");

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <tuple>
@@ -173,6 +174,17 @@ FolderLocks GuardRunFiles(const RunState& state) {
     }
     if (state.useLabelFile == 1) written.push_back(Identify("names file", kNamesFileName));
 
+    // Every name is checked before the first file is made: a run must not do all its work and
+    // then fail to make its last file.
+    for (const FileIdentity& file : written) {
+        const long nameMax = pathconf(FolderOf(file.name).c_str(), _PC_NAME_MAX);
+        const size_t leaf = file.name.size() - file.name.rfind('/') - 1;
+        if (leaf > static_cast<size_t>(nameMax > 0 ? nameMax : 255) ||
+            file.name.size() >= PATH_MAX) {
+            throw ErrorStop{"ERROR: The name of the " + file.role + " " + file.name +
+                            " is too long; rename the image or choose a shorter name with -o."};
+        }
+    }
     for (const FileIdentity& file : written) {
         for (const FileIdentity& input : inputs) {
             if (Destroys(file, input)) StopForCollision(file, input);

@@ -48,6 +48,13 @@ void ForgetForCleanup(const std::string& name) {
     }
 }
 
+void RemoveCreatedFiles() {
+    for (int i = 0; i < kCleanupSlots; ++i) {
+        if (cleanupSlotUsed[i]) unlink(cleanupNames[i]);
+        cleanupSlotUsed[i] = 0;
+    }
+}
+
 void RemoveCreatedFilesOnSignal() {
     struct sigaction action {};
     action.sa_handler = RemoveFilesAndDie;

@@ -12,5 +12,8 @@ void RememberForCleanup(const std::string& name);
 // The file is gone or in place: a signal no longer removes it.
 void ForgetForCleanup(const std::string& name);
 
+// Removes the remembered files now (a run that ends on an I/O failure leaves none behind).
+void RemoveCreatedFiles();
+
 // From now on a signal that ends the run first removes the remembered files.
 void RemoveCreatedFilesOnSignal();

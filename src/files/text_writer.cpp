@@ -35,9 +35,15 @@ void TextWriter::Create(const std::string& name) {
     // without a reader from holding the run.
     // Remembered first, so that a signal right after the file appears still removes it.
     RememberForCleanup(name_);
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                  0666);
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = open(name.c_str(), kFlags, 0666);
     struct stat status {};
+    // A file with more links than its name is shared with another name: writing into it would
+    // change that file too. The name is taken away and the file made afresh.
+    if (fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink > 1) {
+        close(fd);
+        fd = unlink(name.c_str()) == 0 ? open(name.c_str(), kFlags | O_EXCL, 0666) : -1;
+    }
     int code = fd < 0                     ? errno
                : fstat(fd, &status) != 0  ? errno
                : !S_ISREG(status.st_mode) ? ENXIO

@@ -12,7 +12,8 @@
 // A text file written line by line; every line ends CR LF. Text is collected and handed to the
 // file in large pieces; each hand-over is checked. Creating refuses a symbolic link and anything
 // that is not a regular file, so a planted link or device is never written through; a regular
-// file of that name (left by an interrupted run) is emptied and reused.
+// file of that name (left by an interrupted run) is emptied and reused, unless another name
+// links to it too: then the name is made a file of its own.
 class TextWriter {
   public:
     TextWriter() = default;

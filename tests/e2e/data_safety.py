@@ -128,6 +128,19 @@ def collisions(work, image):
           read(os.path.join(folder, 'game.bin')) == image, 'result link replaced')
 
 
+def hard_links_under_temporary_names(work, image):
+    """A temporary name hard-linked to a file of the user's: that file keeps its contents."""
+    folder = new_folder(work, image)
+    for name, link in (('notes.txt', 'game.asm.partial'), ('other.txt', '_tmp.$$$'),
+                       ('listing.txt', 'game.$$$')):
+        open(os.path.join(folder, name), 'wb').write(name.encode())
+        os.link(os.path.join(folder, name), os.path.join(folder, link))
+    run = velkor(folder, ['game.bin'])
+    check(run.returncode == 0, 'hard links: status %d' % run.returncode)
+    for name in ('notes.txt', 'other.txt', 'listing.txt'):
+        check(read(os.path.join(folder, name)) == name.encode(), 'hard links: %s changed' % name)
+
+
 def planted_links(work, image):
     """A link under the name of a file the run writes in place is refused, not written through."""
     for name, options in [('_tmp.$$$', []), ('_temp.$$$', ['-l']), ('game.$$$', []),
@@ -218,6 +231,8 @@ def full_disk(work, image):
         check(b'I/O error 27: File too large (' in run.stdout, what + repr(run.stdout[-80:]))
         check(read(os.path.join(folder, 'game.asm')) == earlier, what + 'result lost')
         check(not os.path.exists(os.path.join(folder, 'game.asm.partial')), what + 'partial left')
+        left = sorted(set(os.listdir(folder)) - {'game.bin', 'game.asm', 'mnemo.qvt', 'memory.qvt'})
+        check(not left, what + 'temporary files left: %r' % left)
         run = velkor(folder, ['game.bin', '-l'])
         check(run.returncode == 0 and read(os.path.join(folder, 'game.asm')) ==
               new_result, what + 'the next run does not finish')
@@ -240,6 +255,8 @@ def full_disk(work, image):
               'full disk: %d %r' % (run.returncode, run.stdout[-80:]))
         check(read(os.path.join(mount, 'game.asm')) == earlier, 'full disk: result lost')
         check(not os.path.exists(os.path.join(mount, 'game.asm.partial')), 'full disk: partial left')
+        left = sorted(set(os.listdir(mount)) - {'game.bin', 'game.asm', 'mnemo.qvt', 'memory.qvt'})
+        check(not left, 'full disk: temporary files left: %r' % left)
     finally:
         subprocess.run(['umount', mount])
 
@@ -309,6 +326,7 @@ def main():
         start, image = programs['mandelbrot']
         collisions(work, image)
         planted_links(work, image)
+        hard_links_under_temporary_names(work, image)
         parallel_runs(work, programs)
         full_disk(work, image)
         killed_runs(work, image)
