@@ -108,21 +108,27 @@ struct Reader {
 
     // A segment whose bytes load over bytes of the current layer starts the next layer. The
     // run and init words do not count: programs write them again and again.
+    // Only whole run and init words are passed over: a segment that loads one byte of such a
+    // word is data there, and a byte of data loaded twice in one layer would carry one label
+    // twice.
     void PlaceInLayer(int64_t first, int64_t last) {
         bool overlaps = false;
         for (int64_t a = first; a <= last && !overlaps; ++a) {
-            overlaps = !IsSystemWordByte(a) && TestBit(occupied, a);
+            overlaps = !IsWholeSystemWordByte(a, first, last) && TestBit(occupied, a);
         }
         if (overlaps) {
             ++map.layerCount;
             occupied.fill(0);
         }
         for (int64_t a = first; a <= last; ++a) {
-            if (!IsSystemWordByte(a)) SetBit(occupied, a);
+            if (!IsWholeSystemWordByte(a, first, last)) SetBit(occupied, a);
         }
     }
-    static bool IsSystemWordByte(int64_t a) {
-        return a >= kRunAddressWord && a < kInitAddressWord + 2;
+    // A byte of RUNAD or INITAD that the segment [first, last] loads with the rest of its word.
+    static bool IsWholeSystemWordByte(int64_t a, int64_t first, int64_t last) {
+        if (a < kRunAddressWord || a >= kInitAddressWord + 2) return false;
+        const int64_t word = a & ~int64_t{1};
+        return first <= word && word + 1 <= last;
     }
 
     void ReadLoadFile(int64_t offset, int64_t size);
