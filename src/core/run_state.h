@@ -161,6 +161,11 @@ struct RunState {
     std::array<std::string, 256> mnemonicTable;
     std::vector<InstructionTemplate> instructionTemplates;
 
+    // Absolute operands written as a label or name below this address get ".w": an image that
+    // starts in page zero can make an assembler take such a label for page zero while it
+    // settles (set by the listing; $0100 when the image starts at $0100 or above).
+    int64_t absoluteReach = 0x100;
+
     // Pass and phase control.
     uint8_t phase = 0;  // 0 loading, 1 analysis, 2 listing and data blocks, 3 final file
     uint8_t passAgain = 0;

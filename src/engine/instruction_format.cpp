@@ -163,7 +163,8 @@ void AppendInstruction(RunState& state, const std::vector<InstructionTemplate>& 
     ReportInnerLabels(state, t.length);
     NameOperand(state, t.immediate);
     CloseDataLine(state);
-    const bool wide = t.placeholder == 'Q' && value < 0x100 && !t.jumpOrCall;
+    const bool wide = t.placeholder == 'Q' && !t.jumpOrCall &&
+                      (value < 0x100 || (value < state.absoluteReach && text[0] != '$'));
     out += wide ? t.beforeWide : t.before;
     out += state.operandText;
     out += t.after;
@@ -265,6 +266,13 @@ void FormatOperand(RunState& state, size_t position, uint8_t length) {
         }
         ReportInnerLabels(state, length);
         NameOperand(state, pattern.find('#') != std::string::npos);
+        if (placeholder == 'Q' && state.operandValue >= 0x100 &&
+            state.operandValue < state.absoluteReach && state.operandText[0] != '$' &&
+            ForcesAbsolute(pattern, placeholder, 0)) {
+            const size_t at = std::min(kMnemonicLength, state.workLine.size());
+            state.workLine.insert(at, ".w");
+            if (at <= position) position += 2;
+        }
     }
 
     if (state.mnemonicsOff == 1) {

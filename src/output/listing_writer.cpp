@@ -366,6 +366,10 @@ bool QuickInstruction(RunState& state, const QuickWriter& quick, const Region& r
             }
         }
     }
+    if ((operandLabel || !name.empty()) && value >= 0x100 && value < state.absoluteReach) {
+        state.sourceFile.Seek(state.sourceFile.Position() - (length - 1));
+        return false;  // ".w" before a label near page zero: the general way
+    }
     state.instructionLength = static_cast<uint8_t>(length);
     state.operandValue = value;
     state.anchorLabel.clear();
@@ -520,6 +524,11 @@ void WriteListing(RunState& state) {
     state.phase = 2;
     state.dataColumn = 0;
     state.instructionTemplates = InstructionTemplates(state);
+    int64_t lowest = 0x100;
+    for (const Region& r : state.image.regions) {
+        if (HasAddresses(r) && r.kind != RegionKind::Words) lowest = std::min(lowest, r.address);
+    }
+    state.absoluteReach = 0x100 + (0x100 - std::max<int64_t>(lowest, 0));
     auto quick = std::make_unique<QuickWriter>();
     SetUpQuickWriter(state, *quick);
     WriteAsmLine(state, "\topt h-");
