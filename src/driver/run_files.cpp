@@ -137,15 +137,30 @@ bool MayReplace(const std::string& name) {
     }
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (!file) return true;
-    constexpr size_t kLookedAt = 16 << 20;  // results put these lines near their start
-    std::string text(std::min<size_t>(static_cast<size_t>(status.st_size), kLookedAt), '\0');
-    const size_t got = std::fread(text.data(), 1, text.size(), file);
-    std::fclose(file);
-    text.resize(got);
+    // Read a piece at a time, up to the first 16 MB: results put these lines near their start,
+    // after the equates, so a large result is not read whole.
+    constexpr size_t kLookedAt = 16 << 20;
+    constexpr size_t kPiece = 64 << 10;
     const std::string option = "\topt h-\r\n";
     const std::string separator = std::string(kSeparatorComment) + "\r\n";
-    const size_t at = text.compare(0, option.size(), option) == 0 ? 0 : text.find("\n" + option);
-    return at != std::string::npos && text.find("\n" + separator, at) != std::string::npos;
+    std::string text = "\n";  // so that the first line is found like any other
+    size_t at = std::string::npos;
+    bool found = false;
+    while (!found && text.size() < kLookedAt) {
+        const size_t from = text.size();
+        text.resize(from + kPiece);
+        const size_t got = std::fread(text.data() + from, 1, kPiece, file);
+        text.resize(from + got);
+        // A line may straddle the pieces: look again from a little before the new piece.
+        const size_t back =
+            from > option.size() + separator.size() ? from - option.size() - separator.size() : 0;
+        if (at == std::string::npos) at = text.find("\n" + option, back);
+        if (at != std::string::npos)
+            found = text.find("\n" + separator, std::max(at, back)) != std::string::npos;
+        if (got < kPiece) break;
+    }
+    std::fclose(file);
+    return found;
 }
 
 }  // namespace
