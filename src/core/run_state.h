@@ -160,6 +160,9 @@ struct RunState {
     // listing writes each one (set up by the listing).
     std::array<std::string, 256> mnemonicTable;
     std::vector<InstructionTemplate> instructionTemplates;
+    // Lines the instruction set needs at the top of the result, such as the assembler's
+    // processor mode, each written after "opt h-".
+    std::vector<std::string> tableDirectives;
 
     // Absolute operands written as a label or name below this address get ".w": an image that
     // starts in page zero can make an assembler take such a label for page zero while it

@@ -179,7 +179,7 @@ void WriteDataBlock(RunState& state) {
     for (const std::string& line : equates) WriteAsmLine(state, line);
     if (!equates.empty()) WriteAsmLine(state, "");
     WriteUnplacedComments(state);
-    WriteAsmLine(state, "\topt h-");
+    WriteResultOpening(state);
     for (size_t i = 0; i < regions.size(); ++i) {
         const Region& region = regions[i];
         state.currentRegion = static_cast<int>(i);

@@ -531,7 +531,7 @@ void WriteListing(RunState& state) {
     state.absoluteReach = 0x100 + (0x100 - std::max<int64_t>(lowest, 0));
     auto quick = std::make_unique<QuickWriter>();
     SetUpQuickWriter(state, *quick);
-    WriteAsmLine(state, "\topt h-");
+    WriteResultOpening(state);
     WriteAsmLine(state, "");
     const std::vector<Region>& regions = state.image.regions;
     for (size_t i = 0; i < regions.size(); ++i) {

@@ -213,9 +213,11 @@ std::string_view NameOfAddressFor(RunState& state, uint16_t address, char access
 char AccessOfPattern(const std::string& pattern) {
     static const char* const kReads[] = {"lda", "ldx", "ldy", "bit", "cmp", "cpx", "cpy",
                                          "adc", "sbc", "and", "ora", "eor", "lax", "las"};
-    static const char* const kWrites[] = {
-        "sta", "stx", "sty", "sax", "sha", "shx", "shy", "tas", "stz", "inc", "dec", "asl", "lsr",
-        "rol", "ror", "slo", "rla", "sre", "rra", "dcp", "isc", "trb", "tsb", "rmb", "smb"};
+    // The undocumented ones under MADS's names and under the names other assemblers use.
+    static const char* const kWrites[] = {"sta", "stx", "sty", "sax", "sha", "shx", "shy", "shs",
+                                          "tas", "stz", "inc", "dec", "asl", "lsr", "rol", "ror",
+                                          "aso", "rln", "lse", "rrd", "dcp", "isb", "slo", "rla",
+                                          "sre", "rra", "isc", "trb", "tsb", "rmb", "smb"};
     if (pattern.size() < 3) return 0;
     const std::string_view mnemonic(pattern.data(), 3);
     for (const char* read : kReads) {

@@ -66,6 +66,20 @@ TEST(LoadMnemonics, FollowsTheQuirksOfTheFormat) {
     for (const std::string& pattern : empty->mnemonicTable) EXPECT_EQ(pattern, "");
 }
 
+TEST(LoadMnemonics, KeepsTheDirectiveLinesInOrder) {
+    TestRun run;
+    Load(*run,
+         "directive,'opt c+'\n"
+         "  Directive , 'org\t$2000'\n"  // no definition of $00, although it holds a "$"
+         "directive,'opt l+' ; a comment line\n"
+         "directive,''\n"
+         "directives,'x$'\n"  // another word: a definition of $00
+         "$EA,'nop'\n");
+    EXPECT_EQ(run->tableDirectives, (std::vector<std::string>{"opt c+", "org $2000"}));
+    EXPECT_EQ(run->mnemonicTable[0x00], "x$");
+    EXPECT_EQ(run->mnemonicTable[0xEA], "nop");
+}
+
 // The shipped table against an independent list of the documented NMOS 6502 instruction set:
 // for each mnemonic its opcodes by addressing mode.
 TEST(ShippedMnemonicFile, DefinesEveryDocumentedOpcodeWithItsLengthAndMode) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reassembles VELKOR's results with MADS, the assembler of its syntax, and compares the bytes
 with what it read: every raw image of the ca65 round trip's corpus, and every load file and
-cartridge of it read with -x, each in the modes that change what is code and what labels say.
+cartridge of it read with -x, each in the modes that change what is code and what labels say;
+and an image of real code and one of random bytes with each of the other instruction sets.
 
     mads_roundtrip.py VELKOR PROJECT_DIR MADS
 """
@@ -19,6 +20,7 @@ from roundtrip import build_corpus  # noqa: E402
 
 MODES = [('default', []), ('labels', ['-l']), ('strings', ['-sa']), ('mnemonics-off', ['-m']),
          ('data-blocks', ['-d'])]
+TABLES = ['mnemo-undocumented.qvt', 'mnemo-65c02.qvt']
 
 
 def main():
@@ -31,11 +33,19 @@ def main():
                 compiled_files(work) + synthetic_files() + picture_files(work)]
         name, data = relocated_file()
         runs.append((name, data, ['-x', RELOCATION]))
-        runs += [(name, image, ['-a$%04X' % start]) for name, image, start in build_corpus(work)
-                 if 0 <= start and start + len(image) <= 0x10000]
-        for name, data, how in runs:
+        corpus = [(name, image, ['-a$%04X' % start]) for name, image, start in build_corpus(work)
+                  if 0 <= start and start + len(image) <= 0x10000]
+        runs += corpus
+        # The other instruction sets: real code and random bytes.
+        runs += [(name, data, how, table) for name, data, how in (corpus[0], corpus[-2])
+                 for table in TABLES]
+        for name, data, how, *table in runs:
             open(os.path.join(work, 'image.bin'), 'wb').write(data)
-            for mode, options in MODES:
+            shutil.copy(os.path.join(project, 'data', table[0] if table else 'mnemo.qvt'),
+                        os.path.join(work, 'mnemo.qvt'))
+            if table:
+                name += ' with ' + table[0]
+            for mode, options in (MODES[:3] if table else MODES):
                 for leftover in ('image.asm', 'image.out'):
                     if os.path.exists(os.path.join(work, leftover)):
                         os.remove(os.path.join(work, leftover))

@@ -10,7 +10,10 @@ The translation is mechanical and keeps every byte where VELKOR put it:
                                 d'AB'* in the internal screen code)
   lda.w $0012,x             ->  lda a:$0012,x    (forced absolute)
   sta E_0080                ->  sta z:E_0080     (a label below $0100 without .w is zero page)
-  sbx #$12                  ->  axs #$12         (ca65's name for it)
+  aso $12, isb $12, ...     ->  slo $12, isc $12, ... (ca65's names for the undocumented
+                                instructions; dop $12 and dop $12,x, whose opcodes ca65 builds
+                                no name for, as .byte $44/$54 and the operand)
+  opt c+ (any opt)          ->  nothing (the processor comes from the caller)
   dta a($FFFF),a($2000),...   ->  .word ...        (a load file's headers come out as they stand)
 Labels of later layers (E1_XXXX, ...) are translated like E_XXXX. Every label the file uses is
 defined in it, by a line or by an equate at the top.
@@ -18,7 +21,9 @@ defined in it, by a line or by an equate at the top.
 import re
 import sys
 
-SPELLING = {'sbx': 'axs'}  # ca65's name for the same undocumented instruction
+# ca65's names for the undocumented instructions that the result spells as MADS does.
+SPELLING = {'aso': 'slo', 'rln': 'rla', 'lse': 'sre', 'rrd': 'rra', 'isb': 'isc', 'cim': 'jam',
+            'top': 'nop', 'shs': 'tas', 'anx': 'lax', 'sbx': 'axs'}
 BRANCHES = {'bpl', 'bmi', 'bvc', 'bvs', 'bcc', 'bcs', 'bne', 'beq', 'bra'}
 HEX_BYTE = re.compile(r'\$[0-9A-Fa-f]{2}$')
 
@@ -84,7 +89,10 @@ def translate_instruction(text):
     forced = mnemonic.endswith('.w')
     if forced:
         mnemonic = mnemonic[:-2]
-    mnemonic = SPELLING.get(mnemonic, mnemonic)
+    if mnemonic == 'dop' and not operand.startswith('#'):
+        # ca65 builds $04/$14 for these forms; MADS, and so the table, $44/$54.
+        return '.byte $%02X,%s' % (0x54 if operand.endswith(',x') else 0x44, operand.split(',')[0])
+    mnemonic = 'nop' if mnemonic == 'dop' else SPELLING.get(mnemonic, mnemonic)
     if operand and forced:
         operand = 'a:' + operand
     elif operand and mnemonic not in ('jmp', 'jsr') and mnemonic not in BRANCHES:
@@ -97,7 +105,7 @@ def translate_instruction(text):
 def translate_statement(text):
     if text.startswith('dta '):
         return translate_data(text[4:])
-    if text == 'opt h-':
+    if text.startswith('opt '):
         return []
     if text.startswith('org '):
         # Labels become absolute addresses; "org RUN,LOAD" (code that runs elsewhere) is
