@@ -29,17 +29,30 @@ void PutFile(const std::string& name, const std::string& bytes) {
     out << bytes;
 }
 
-void RunOnce(const std::vector<std::string>& arguments) {
+std::unique_ptr<RunState> RunKeepingFiles(const std::vector<std::string>& arguments,
+                                          bool& finished) {
     static std::FILE* console = std::fopen("/dev/null", "w");
     auto state = std::make_unique<RunState>();
     state->console.out = console;
+    finished = false;
     try {
         RunVelkor(*state, arguments);
+        finished = true;
     } catch (const UsageStop&) {
     } catch (const ErrorStop&) {
     } catch (const IoFailure&) {
     }
-    for (const char* name :
-         {"image.asm", "image.asm.partial", "image.$$$", "_tmp.$$$", "_temp.$$$"})
+    return state;
+}
+
+void RemoveRunFiles() {
+    for (const char* name : {"image.asm", "image.asm.partial", "image.$$$", "_tmp.$$$", "_temp.$$$",
+                             "image.expected", "image.rebuild"})
         std::remove(name);
+}
+
+void RunOnce(const std::vector<std::string>& arguments) {
+    bool finished;
+    RunKeepingFiles(arguments, finished);
+    RemoveRunFiles();
 }

@@ -2,6 +2,7 @@
 // may end in any orderly way.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,5 +12,16 @@ void EnterFuzzFolder();
 // Writes a file in the current directory.
 void PutFile(const std::string& name, const std::string& bytes);
 
-// Runs the program on the arguments; usage, "ERROR: " and I/O stops all count as orderly.
+struct RunState;
+
+// Runs the program on the arguments; usage, "ERROR: " and I/O stops all count as orderly. The
+// files of the run stay until RemoveRunFiles; the state after the run is returned, and whether
+// the run got to its end.
+std::unique_ptr<RunState> RunKeepingFiles(const std::vector<std::string>& arguments,
+                                          bool& finished);
+
+// Removes the files a run of the image "image.bin" can leave behind.
+void RemoveRunFiles();
+
+// Runs the program on the arguments and removes its files.
 void RunOnce(const std::vector<std::string>& arguments);

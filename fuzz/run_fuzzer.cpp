@@ -3,12 +3,21 @@
 // for each option (which option and how its number is written, and the number); the rest of
 // the input is the image. Two names of the label file look like generated labels with a layer
 // number written with a leading zero: text that the final phase must leave alone.
+//
+// Where ca65 and python3 are installed, each result is built again with ca65 and must give the
+// bytes the run read (the image from the skipped bytes on at its start address, or a whole
+// Atari file with -x); a difference is a finding. VELKOR_FUZZ_REBUILD=0 turns the check off.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "core/image_map.h"
+#include "core/run_state.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -36,6 +45,52 @@ std::string OptionText(uint8_t selector, uint32_t number) {
     return text + digits;
 }
 
+bool RebuildChecked() {
+    static const bool checked = [] {
+        const char* setting = std::getenv("VELKOR_FUZZ_REBUILD");
+        if (setting && std::strcmp(setting, "0") == 0) return false;
+        return std::system(
+                   "command -v ca65 >/dev/null 2>&1 && command -v ld65 >/dev/null 2>&1 "
+                   "&& command -v python3 >/dev/null 2>&1") == 0;
+    }();
+    return checked;
+}
+
+// Builds the result of a finished run again with ca65, where the bytes it must give are known,
+// and stops with the difference when they are not the same.
+void CheckRebuild(const RunState& state, const std::string& image) {
+    if (!std::ifstream("image.asm")) return;
+    std::string where = "atari";
+    std::string expected = image;
+    // With -x a file that is no load file or cartridge is read as a raw image.
+    const bool wholeFile = state.atariFiles == 1 && state.image.found.rfind("Raw image", 0) != 0;
+    if (!wholeFile) {
+        const int64_t start = state.startAddress;
+        const int64_t skip = state.skipCount;
+        if (skip < 0 || skip >= static_cast<int64_t>(image.size()) || start < 0 ||
+            start + static_cast<int64_t>(image.size()) - skip > 0x10000) {
+            return;  // addresses outside $0000-$FFFF, or nothing read: no address to build at
+        }
+        expected = image.substr(static_cast<size_t>(skip));
+        char text[8];
+        std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(start));
+        where = text;
+    } else if (state.skipCount != 0) {
+        return;
+    }
+    PutFile("image.expected", expected);
+    const std::string command = "python3 " VELKOR_SOURCE_DIR
+                                "/tests/roundtrip/rebuild.py image.asm image.expected " +
+                                where + " >image.rebuild 2>&1";
+    if (std::system(command.c_str()) != 0) {
+        std::ifstream report("image.rebuild");
+        std::fprintf(stderr, "the result does not build again to the bytes read (%s):\n%s\n",
+                     where.c_str(),
+                     std::string(std::istreambuf_iterator<char>(report), {}).c_str());
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,7 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           static_cast<uint32_t>(data[at + 4]) << 24;
         arguments.push_back(OptionText(data[at], number));
     }
-    PutFile("image.bin", std::string(reinterpret_cast<const char*>(data) + at, size - at));
-    RunOnce(arguments);
+    const std::string image(reinterpret_cast<const char*>(data) + at, size - at);
+    PutFile("image.bin", image);
+    bool finished;
+    std::unique_ptr<RunState> state = RunKeepingFiles(arguments, finished);
+    if (finished && RebuildChecked()) CheckRebuild(*state, image);
+    RemoveRunFiles();
     return 0;
 }

@@ -99,6 +99,33 @@ def write_branches_as_bytes(lines, numbers):
         lines[number - 1] = '\t.byte $%02X\n\t.byte <(%s - * - 1)' % (BRANCH_OPCODES[mnemonic], target)
 
 
+def rebuild_with_ca65(folder, source, cpu, start):
+    """Translates a result to ca65 source and builds it in the folder, into rebuilt.bin: at the
+    start address, or with start None as a whole Atari file (headers and all). Returns a problem
+    text or None, and how many branches that wrap around the address space were written as
+    bytes."""
+    open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write(translate(source, cpu))
+    open(os.path.join(folder, 'image.cfg'), 'w').write(
+        'MEMORY { RAM: start = $%04X, size = $%X, file = %%O; }\n'
+        'SEGMENTS { CODE: load = RAM, type = rw; }\n' % ((0, 0x1000000) if start is None else (start, 0x10000 - start)))
+    result = run(['ca65', '-i', '-o', 'image.o', 'image.s'], folder)
+    wrapping = None
+    if result.returncode != 0:
+        lines = open(os.path.join(folder, 'image.s'), encoding='latin-1').read().split('\n')
+        wrapping = wrapping_branch_lines(result.stderr, lines)
+        if not wrapping:
+            return 'ca65: ' + result.stderr[:2000], 0
+        write_branches_as_bytes(lines, wrapping)
+        open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write('\n'.join(lines))
+        result = run(['ca65', '-i', '-o', 'image.o', 'image.s'], folder)
+        if result.returncode != 0:
+            return 'ca65: ' + result.stderr[:2000], 0
+    result = run(['ld65', '-C', 'image.cfg', '-o', 'rebuilt.bin', 'image.o'], folder)
+    if result.returncode != 0:
+        return 'ld65: ' + result.stderr[:2000], 0
+    return None, len(wrapping or [])
+
+
 def round_trip(velkor, project, work, name, image, start, options, table=('mnemo.qvt', '6502'),
                atari=False, files=None):
     """With atari, the image is a whole Atari file read with -x (start is only used for a raw
@@ -114,25 +141,9 @@ def round_trip(velkor, project, work, name, image, start, options, table=('mnemo
     if result.returncode != 0 or 'Done.' not in result.stdout:
         return 'velkor failed: ' + result.stdout
     source = open(os.path.join(folder, 'image.asm'), 'rb').read().decode('latin-1')
-    open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write(translate(source, table[1]))
-    open(os.path.join(folder, 'image.cfg'), 'w').write(
-        'MEMORY { RAM: start = $%04X, size = $%X, file = %%O; }\n'
-        'SEGMENTS { CODE: load = RAM, type = rw; }\n' % ((0, 0x1000000) if atari else (start, 0x10000 - start)))
-    result = run(['ca65', '-i', '-o', 'image.o', 'image.s'], folder)
-    wrapping = None
-    if result.returncode != 0:
-        lines = open(os.path.join(folder, 'image.s'), encoding='latin-1').read().split('\n')
-        wrapping = wrapping_branch_lines(result.stderr, lines)
-        if not wrapping:
-            return 'ca65: ' + result.stderr[:2000]
-        write_branches_as_bytes(lines, wrapping)
-        open(os.path.join(folder, 'image.s'), 'w', encoding='latin-1').write('\n'.join(lines))
-        result = run(['ca65', '-i', '-o', 'image.o', 'image.s'], folder)
-        if result.returncode != 0:
-            return 'ca65: ' + result.stderr[:2000]
-    result = run(['ld65', '-C', 'image.cfg', '-o', 'rebuilt.bin', 'image.o'], folder)
-    if result.returncode != 0:
-        return 'ld65: ' + result.stderr[:2000]
+    problem, wrapping = rebuild_with_ca65(folder, source, table[1], None if atari else start)
+    if problem:
+        return problem
     rebuilt = open(os.path.join(folder, 'rebuilt.bin'), 'rb').read()
     if rebuilt != image:
         first = next((i for i in range(min(len(rebuilt), len(image))) if rebuilt[i] != image[i]),
@@ -140,7 +151,7 @@ def round_trip(velkor, project, work, name, image, start, options, table=('mnemo
         return 'bytes differ at $%04X (sizes %d and %d), kept in %s' % (
             start + first, len(image), len(rebuilt), folder)
     shutil.rmtree(folder)
-    return ('%d wrapping branches written as bytes' % len(wrapping)) if wrapping else None
+    return ('%d wrapping branches written as bytes' % wrapping) if wrapping else None
 
 
 def names_and_comments(image, start, seed, count=50):
