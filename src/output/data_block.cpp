@@ -1,6 +1,7 @@
 #include "output/data_block.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,26 @@ bool MoreIn(const RunState& state, const Region& region) {
     return state.sourceFile.Position() < EndOffset(region) && !state.sourceFile.AtEnd();
 }
 
+// The end of the addresses whose bytes the file holds: a region's items stop there.
+int64_t ItemsEnd(const RunState& state, const Region& region) {
+    return region.address +
+           std::max<int64_t>(0, std::min(region.length, state.imageSize - region.fileOffset));
+}
+
+// An item of a block as the writer lays it out: whether a block (with its label) starts at it,
+// and whether it is an address word of a table.
+struct BlockItem {
+    bool startsBlock = false;
+    bool isWord = false;
+};
+
+// The item at the address; kind is the kind of the block it lies in, changed where one starts.
+BlockItem ItemAt(const RunState& state, const Region& region, int64_t address, char& kind) {
+    const AddressInfo info = InfoAt(state, address);
+    if (info.isEntry == 1) kind = static_cast<char>(info.blockKind);
+    return {info.isEntry == 1, kind == 'W' && address + 1 < ItemsEnd(state, region)};
+}
+
 // Marks every address found in a table as the start of a byte block, and adds it to targets;
 // nothing is written.
 void FindTableTargets(RunState& state, const Region& region, std::vector<int64_t>& targets) {
@@ -32,12 +53,10 @@ void FindTableTargets(RunState& state, const Region& region, std::vector<int64_t
     state.currentAddress = region.address;
     SetIsEntry(state, region.address, 1);
     char kind = 'B';
-    std::string label;  // of the line being started
     while (MoreIn(state, region)) {
-        AddressInfo info = InfoAt(state, state.currentAddress);
-        if (info.isEntry == 1) kind = static_cast<char>(info.blockKind);
+        const BlockItem item = ItemAt(state, region, state.currentAddress, kind);
         uint8_t low = state.sourceFile.ReadByte();
-        if (kind == 'W' && MoreIn(state, region)) {
+        if (item.isWord) {
             int64_t word = low + 256 * state.sourceFile.ReadByte();
             targets.push_back(word);
             SetIsEntry(state, word, 1);
@@ -47,6 +66,23 @@ void FindTableTargets(RunState& state, const Region& region, std::vector<int64_t
             state.currentAddress += 1;
         }
     }
+}
+
+// The addresses of the layer where a line with a label starts: a block start inside a table
+// word starts none.
+Bitmap LabelledBlockStarts(const RunState& state, int layer) {
+    Bitmap starts{};
+    for (const Region& region : state.image.regions) {
+        if (region.layer != layer) continue;
+        if (region.kind != RegionKind::Code && region.kind != RegionKind::Data) continue;
+        char kind = 'B';
+        for (int64_t address = region.address; address < ItemsEnd(state, region);) {
+            const BlockItem item = ItemAt(state, region, address, kind);
+            if (item.startsBlock) SetBit(starts, address);
+            address += item.isWord ? 2 : 1;
+        }
+    }
+    return starts;
 }
 
 // The label a table word refers to: the user's name of the address, or its generated label.
@@ -75,17 +111,16 @@ void WriteBlocks(RunState& state, const Region& region) {
     char kind = 'B';
     std::string label;  // of the line being started
     while (MoreIn(state, region)) {
-        AddressInfo info = InfoAt(state, state.currentAddress);
-        if (info.isEntry == 1) kind = static_cast<char>(info.blockKind);
+        const BlockItem item = ItemAt(state, region, state.currentAddress, kind);
         state.currentByte = state.sourceFile.ReadByte();
         label.clear();
         const bool isTable = kind == 'W';
-        const bool isWord = isTable && MoreIn(state, region);
+        const bool isWord = item.isWord;
         int64_t value = state.currentByte;
         if (isWord) value += 256 * state.sourceFile.ReadByte();
         const int lineLimit = isTable ? kWordsPerLine - 1 : kBytesPerLine - 1;
 
-        if (info.isEntry == 1) {
+        if (item.startsBlock) {
             state.asmFile.Write("\r\n");
             if (state.itemCount != 0) state.asmFile.Write("\r\n");
             label = CodeLabel(state, state.currentAddress);
@@ -156,11 +191,11 @@ void WriteDataBlock(RunState& state) {
                 targets.push_back(region.wordValue);
             }
         }
+        std::unique_ptr<Bitmap> labelled;  // worked out when a target needs it
         for (int64_t target : targets) {
             if (UserNameOf(state, target)) continue;  // a name: defined by a line or an equate
-            if (LiesInLayer(state.image, layer, target) && InfoAt(state, target).isEntry == 1) {
-                continue;  // a block starts there
-            }
+            if (!labelled) labelled = std::make_unique<Bitmap>(LabelledBlockStarts(state, layer));
+            if (TestBit(*labelled, target)) continue;  // a line with its label starts there
             const std::string equate =
                 LabelPrefixOfLayer(layer) + FormatHex(target, 4) + " = $" + FormatHex(target, 4);
             if (std::find(undefined.begin(), undefined.end(), equate) == undefined.end()) {
