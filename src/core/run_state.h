@@ -93,12 +93,17 @@ struct UserComment {
 };
 
 // A line of the listing that holds bytes of the image: its number in the listing, the addresses
-// it holds [first, end) and its region. Kept only when there are comments to place.
+// it holds [first, end) and its region; whether it holds data; and, once the result is written,
+// its number there (counted from 0). Kept only when there are comments to place or a page to
+// write.
 struct ListedLine {
     uint64_t line = 0;
     int64_t first = 0;
     int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
     int region = 0;
+    bool isData = false;
+    bool isTable = false;  // address words of a table (the data-block mode)
+    uint64_t resultLine = 0;
 };
 
 struct RunState {
@@ -109,11 +114,13 @@ struct RunState {
     uint8_t useLabelFile = 0;
     uint8_t dataBlockOnly = 0;
     uint8_t mnemonicsOff = 0;
+    uint8_t writePage = 0;  // -w: the page NAME.html beside the result
 
     // Source, and the result file (NAME.asm beside the image, or the file -o names).
     std::string sourceName;
     std::string outputName;  // -o
     std::string resultName;
+    std::string pageName;  // with -w
     // Where the reference files are read from: the current folder, VELKOR_DATA or the
     // installation's data folder (the driver finds them).
     std::string mnemonicPath = "mnemo.qvt";
@@ -172,6 +179,7 @@ struct RunState {
     // Pass and phase control.
     uint8_t phase = 0;  // 0 loading, 1 analysis, 2 listing and data blocks, 3 final file
     uint8_t passAgain = 0;
+    int64_t passCount = 0;  // passes made, for the page's summary
     uint8_t acceptInstruction = 0;
     uint8_t firstByteClass = 0;
 

@@ -185,6 +185,9 @@ void ParseOption(RunState& state, const std::string& argument) {
         case 'X':
             state.atariFiles = 1;
             return;
+        case 'W':
+            state.writePage = 1;
+            return;
         case 'R':
             ParseRelocation(state, argument);
             return;

@@ -19,6 +19,7 @@
 #include "files/result_replacement.h"
 #include "files/stops.h"
 #include "output/final_source.h"
+#include "output/html_page.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
 #include "reference/mnemonic_file.h"
@@ -124,18 +125,24 @@ FolderLocks LockFolders(const std::vector<std::string>& folders) {
     return locks;
 }
 
+// The regular file under the name, opened to see what it holds; none when there is nothing to
+// lose by replacing it: no file, an empty one, one that cannot be read, or a link (the link is
+// replaced, not the file it leads to).
+std::FILE* OpenToLookAt(const std::string& name) {
+    struct stat status {};
+    if (lstat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0) {
+        return nullptr;
+    }
+    return std::fopen(name.c_str(), "rb");
+}
+
 // True when the file may be replaced by a result: there is none, it is empty, or it is a result
 // of an earlier run. Every result holds the line "\topt h-" and, after it, the separator line of
 // its first origin, each ended CR LF; a hand-written source for the assembler hardly ever holds
 // both (its own header option is "opt h+" or none). A result edited by hand keeps them unless
 // they are taken out. A file that cannot be read is taken as a result, as before this rule.
 bool MayReplace(const std::string& name) {
-    // A link under the name is replaced, not the file it leads to: it holds nothing to lose.
-    struct stat status {};
-    if (lstat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0) {
-        return true;
-    }
-    std::FILE* file = std::fopen(name.c_str(), "rb");
+    std::FILE* file = OpenToLookAt(name);
     if (!file) return true;
     // Read a piece at a time, up to the first 16 MB: results put these lines near their start,
     // after the equates, so a large result is not read whole.
@@ -163,6 +170,17 @@ bool MayReplace(const std::string& name) {
     return found;
 }
 
+// True when the page may be replaced: there is none, it is empty, or its first 4 KB name
+// VELKOR as the program that made it (the mark every page holds in its head).
+bool MayReplacePage(const std::string& name) {
+    std::FILE* file = OpenToLookAt(name);
+    if (!file) return true;
+    std::string head(4096, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    std::fclose(file);
+    return head.find(kPageMark) != std::string::npos;
+}
+
 }  // namespace
 
 FolderLocks::~FolderLocks() {
@@ -188,6 +206,10 @@ FolderLocks GuardRunFiles(const RunState& state) {
         written.push_back(Identify("inner-label file", kInnerLabelFileName));
     }
     if (state.useLabelFile == 1) written.push_back(Identify("names file", kNamesFileName));
+    if (state.writePage == 1) {
+        written.push_back(Identify("page", state.pageName, true, false));
+        written.push_back(Identify("unfinished page", state.pageName + kUnfinishedSuffix, true));
+    }
 
     // Every name is checked before the first file is made: a run must not do all its work and
     // then fail to make its last file.
@@ -212,6 +234,11 @@ FolderLocks GuardRunFiles(const RunState& state) {
     }
     if (!MayReplace(result)) {
         throw ErrorStop{"ERROR: " + result +
+                        " exists and was not written by VELKOR; choose another name with -o, or "
+                        "remove it."};
+    }
+    if (state.writePage == 1 && !MayReplacePage(state.pageName)) {
+        throw ErrorStop{"ERROR: " + state.pageName +
                         " exists and was not written by VELKOR; choose another name with -o, or "
                         "remove it."};
     }

@@ -19,6 +19,7 @@
 #include "files/stops.h"
 #include "output/data_block.h"
 #include "output/final_source.h"
+#include "output/html_page.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
 #include "reference/mnemonic_file.h"
@@ -130,6 +131,7 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
     for (size_t i = 1; i < arguments.size(); ++i) ParseArgument(state, arguments[i]);
     state.resultName =
         state.outputName.empty() ? BaseName(state.sourceName) + kResultExtension : state.outputName;
+    if (state.writePage == 1) state.pageName = PageNameOf(state.resultName);
     LoadMnemonicFile(state);
     CheckUserNames(state);
     SortUserComments(state);
@@ -145,6 +147,7 @@ void RunVelkor(RunState& state, const std::vector<std::string>& arguments) {
     if (state.dataBlockOnly == 1) {
         state.phase = 2;
         WriteDataBlock(state);
+        if (state.writePage == 1) WriteHtmlPage(state);
         ConsoleLine(state.console, "Done.");
         return;
     }

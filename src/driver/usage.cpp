@@ -25,6 +25,7 @@ constexpr const char* kUsageLines[] = {
     "-c$xxxx=text\tcomment the line of address $xxxx",
     "-r$xxxx-$yyyy=$zzzz\twith -x: the bytes at $xxxx-$yyyy run at $zzzz",
     "-ofile\t\twrite the result to file instead of name.asm",
+    "-w\t\talso write name.html: the listing with links, cross references and a map",
 };
 
 }  // namespace

@@ -183,6 +183,7 @@ void RunPass(RunState& state, Source& source, const Walk& walk) {
         state.currentAddress = region.address;
         WalkRegion(state, pass, source, index == walk.topRegion ? &walk.top : nullptr);
     }
+    ++state.passCount;
     ConsoleWrite(state.console, ".");
 }
 
@@ -461,6 +462,7 @@ void RunPassInMemory(RunState& state, const StepRules& rules, const Walk& walk,
             WalkBytesInMemory<false>(state, pass, rules, images[r], first, nullptr);
         }
     }
+    ++state.passCount;
     ConsoleWrite(state.console, ".");
 }
 

@@ -299,6 +299,7 @@ class Replay {
         std::swap(codeRefsLastPass_, codeRefsThisPass_);
         codeRefsThisPass_.clear();
         haveTrace_ = true;
+        ++state_.passCount;
         ConsoleWrite(state_.console, ".");
     }
 

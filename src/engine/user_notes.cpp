@@ -254,9 +254,10 @@ void WriteUnplacedComments(RunState& state) {
     }
 }
 
-void NoteListedLine(RunState& state, int64_t first, int64_t end, int region) {
-    if (state.userComments.empty()) return;
-    state.listedLines.push_back({state.asmFile.LinesWritten(), first, end, region});
+void NoteListedLine(RunState& state, int64_t first, int64_t end, int region, bool isTable) {
+    if (!KeepsListedLines(state)) return;
+    const uint64_t line = state.asmFile.LinesWritten();
+    state.listedLines.push_back({line, first, end, region, end < 0, isTable, line});
 }
 
 void EndListedLines(RunState& state) {

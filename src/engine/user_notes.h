@@ -67,9 +67,16 @@ void WriteComments(RunState& state, int64_t first, int64_t end);
 // Writes to asmFile the comment lines whose address no line holds (it lies in no region).
 void WriteUnplacedComments(RunState& state);
 
-// Records, when there are comments to place, that the next line the listing writes holds the
-// bytes from first on (to end; -1 for a data line, whose end comes with the line after it).
-void NoteListedLine(RunState& state, int64_t first, int64_t end, int region);
+// True when the run keeps which lines hold which bytes: there are comments to place, or a page
+// to write.
+inline bool KeepsListedLines(const RunState& state) {
+    return !state.userComments.empty() || state.writePage == 1;
+}
+
+// Records, when the run keeps them, that the next line the listing writes holds the bytes from
+// first on (to end; -1 for a data line, whose end comes with the line after it); isTable: a line
+// of address words.
+void NoteListedLine(RunState& state, int64_t first, int64_t end, int region, bool isTable = false);
 
 // Gives every data line of listedLines its end.
 void EndListedLines(RunState& state);

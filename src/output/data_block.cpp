@@ -132,6 +132,7 @@ void WriteBlocks(RunState& state, const Region& region) {
             WriteComments(state, state.currentAddress,
                           LineEnd(state, region, state.currentAddress, isTable, lineLimit));
         }
+        if (first) NoteListedLine(state, state.currentAddress, -1, state.currentRegion, isTable);
         if (isWord) {
             std::string word = "a(" + WordLabel(state, value) + ")";
             state.asmFile.Write(first ? label + "\tdta " + word : "," + word);
@@ -156,6 +157,7 @@ void WriteWordBlock(RunState& state, const Region& region) {
     state.asmFile.Write("\r\n");
     if (state.itemCount != 0) state.asmFile.Write("\r\n");
     WriteComments(state, region.address, EndAddress(region));
+    NoteListedLine(state, region.address, EndAddress(region), state.currentRegion, true);
     state.asmFile.Write("\tdta a(" + WordOperand(state, region) + ")");
     state.itemCount = 1;  // its line is still open
 }
@@ -172,6 +174,7 @@ void StartSegment(RunState& state, const Segment& segment) {
 
 void WriteDataBlock(RunState& state) {
     ResultReplacement result(state.asmFile, state.resultName);
+    if (KeepsListedLines(state)) state.asmFile.CountLines();
     const std::vector<Region>& regions = state.image.regions;
     // The labels that address words refer to but that start no block (a table word that points
     // outside the image, a run address that does not count): each gets an equate.

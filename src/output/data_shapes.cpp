@@ -71,7 +71,7 @@ void ListDisplayList(RunState& state, const Region& region) {
             }
         }
         QueueMarker(state);
-        if (!state.userComments.empty()) NoteListedLine(state, at, next, state.currentRegion);
+        NoteListedLine(state, at, next, state.currentRegion);
         WriteAsmLine(state, text);
         at = next;
     }
@@ -130,7 +130,7 @@ void ListScreenText(RunState& state, const Region& region) {
             text += inverse ? "'*" : "'";
         }
         QueueMarker(state);
-        if (!state.userComments.empty()) NoteListedLine(state, at, next, state.currentRegion);
+        NoteListedLine(state, at, next, state.currentRegion);
         WriteAsmLine(state, text);
         at = next;
     }

@@ -19,6 +19,7 @@
 #include "files/file_ops.h"
 #include "files/result_replacement.h"
 #include "files/text_reader.h"
+#include "output/html_page.h"
 #include "output/listing_writer.h"
 #include "reference/label_file.h"
 
@@ -304,7 +305,9 @@ void CopyListing(RunState& state, ListingLines& listing) {
     auto listed = state.listedLines.begin();
     auto commentsBefore = [&](size_t line) {
         for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
-            if (listed->line == line) WriteComments(state, listed->first, listed->end);
+            if (listed->line != line) continue;
+            WriteComments(state, listed->first, listed->end);
+            listed->resultLine = state.asmFile.LinesWritten();
         }
     };
     if (state.listingKept) {
@@ -417,6 +420,7 @@ void WriteFinalSource(RunState& state) {
     ListingLines listing(state, listingName);
     ResultReplacement result(state.asmFile, resultName);
     state.phase = 3;
+    if (state.writePage == 1) state.asmFile.CountLines();  // where each listed line goes
     WriteEquates(state);
     CopyListing(state, listing);
     listing.Close();
@@ -426,5 +430,6 @@ void WriteFinalSource(RunState& state) {
     if (state.useLabelFile == 1) EraseFile(kNamesFileName);
     EraseFile(kInnerLabelFileName);
     EraseFile(listingName);
+    if (state.writePage == 1) WriteHtmlPage(state);
     ConsoleLine(state.console, "Done.");
 }

@@ -42,7 +42,7 @@ void WritePendingLine(RunState& state);
     } else {
         if (!state.pendingIsMarker) {
             // A line that holds bytes, noted when there are comments to place.
-            if (state.pendingEnd > state.pendingFirst && !state.userComments.empty()) {
+            if (state.pendingEnd > state.pendingFirst && KeepsListedLines(state)) {
                 NoteListedLine(state, state.pendingFirst, state.pendingEnd, state.pendingRegion);
             }
             WritePendingLine(state);

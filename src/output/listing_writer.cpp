@@ -267,7 +267,7 @@ void StartDataPiece(RunState& state, const QuickWriter& quick, bool labelled) {
     const int64_t address = state.currentAddress;
     state.currentAddress += 1;
     QueueMarker(state);
-    if (startsLine && !state.userComments.empty()) {
+    if (startsLine && KeepsListedLines(state)) {
         NoteListedLine(state, address, -1, state.currentRegion);
     }
     state.asmFile.Write(piece);
@@ -520,7 +520,7 @@ void WriteListing(RunState& state) {
     state.asmFile.Create(state.sourceName + kListingExtension);
     state.asmFile.KeepCopy(&state.listingText, kKeptListingLimit);
     state.listedLines.clear();
-    if (!state.userComments.empty()) state.asmFile.CountLines();
+    if (KeepsListedLines(state)) state.asmFile.CountLines();
     state.phase = 2;
     state.dataColumn = 0;
     state.instructionTemplates = InstructionTemplates(state);

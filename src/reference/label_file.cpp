@@ -210,23 +210,39 @@ std::string_view NameOfAddressFor(RunState& state, uint16_t address, char access
     return NameOfAddress(state, address);
 }
 
-char AccessOfPattern(const std::string& pattern) {
+OperandUse UseOfMnemonic(std::string_view mnemonic) {
     static const char* const kReads[] = {"lda", "ldx", "ldy", "bit", "cmp", "cpx", "cpy",
                                          "adc", "sbc", "and", "ora", "eor", "lax", "las"};
+    static const char* const kWrites[] = {"sta", "stx", "sty", "sax", "sha",
+                                          "shx", "shy", "shs", "tas", "stz"};
     // The undocumented ones under MADS's names and under the names other assemblers use.
-    static const char* const kWrites[] = {"sta", "stx", "sty", "sax", "sha", "shx", "shy", "shs",
-                                          "tas", "stz", "inc", "dec", "asl", "lsr", "rol", "ror",
-                                          "aso", "rln", "lse", "rrd", "dcp", "isb", "slo", "rla",
-                                          "sre", "rra", "isc", "trb", "tsb", "rmb", "smb"};
-    if (pattern.size() < 3) return 0;
-    const std::string_view mnemonic(pattern.data(), 3);
+    static const char* const kReadWrites[] = {"inc", "dec", "asl", "lsr", "rol", "ror", "aso",
+                                              "rln", "lse", "rrd", "dcp", "isb", "slo", "rla",
+                                              "sre", "rra", "isc", "trb", "tsb", "rmb", "smb"};
+    if (mnemonic.size() < 3) return OperandUse::Other;
+    mnemonic = mnemonic.substr(0, 3);
     for (const char* read : kReads) {
-        if (mnemonic == read) return 'r';
+        if (mnemonic == read) return OperandUse::Read;
     }
     for (const char* write : kWrites) {
-        if (mnemonic == write) return 'w';
+        if (mnemonic == write) return OperandUse::Write;
     }
-    return 0;
+    for (const char* both : kReadWrites) {
+        if (mnemonic == both) return OperandUse::ReadWrite;
+    }
+    return OperandUse::Other;
+}
+
+char AccessOfPattern(const std::string& pattern) {
+    switch (UseOfMnemonic(pattern)) {
+        case OperandUse::Read:
+            return 'r';
+        case OperandUse::Write:
+        case OperandUse::ReadWrite:
+            return 'w';
+        default:
+            return 0;
+    }
 }
 
 std::vector<std::string> ReadLabelFileNames(const std::string& path) {

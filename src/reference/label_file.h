@@ -40,8 +40,14 @@ std::string_view NameOfAddress(RunState& state, uint16_t address);
 // and for any other access (0), NameOfAddress.
 std::string_view NameOfAddressFor(RunState& state, uint16_t address, char access);
 
-// How an instruction uses the address of its operand, by its pattern's mnemonic: 'r' for a read
-// (lda, ldx, ldy, bit, cmp, cpx, cpy, adc, sbc, and, ora, eor, lax, las), 'w' for a write or a
-// read-modify-write (sta, stx, sty, sax, sha, shx, shy, tas, stz; inc, dec, asl, lsr, rol, ror,
-// slo, rla, sre, rra, dcp, isc, trb, tsb, rmb, smb), 0 for any other.
+// How an instruction uses the address of its operand, by its mnemonic (the first three letters
+// of the text): it reads it (lda, ldx, ldy, bit, cmp, cpx, cpy, adc, sbc, and, ora, eor, lax,
+// las), writes it (sta, stx, sty, stz, sax, sha, shx, shy, shs or tas), reads and writes it
+// (inc, dec, asl, lsr, rol, ror, trb, tsb, rmb, smb, dcp, and aso, rln, lse, rrd, isb, also
+// known as slo, rla, sre, rra, isc), or anything else (jumps, calls, no operand address).
+enum class OperandUse : uint8_t { Other, Read, Write, ReadWrite };
+OperandUse UseOfMnemonic(std::string_view mnemonic);
+
+// The same as the label file's marks see it: 'r' for a read, 'w' for a write or a
+// read-modify-write, 0 for any other.
 char AccessOfPattern(const std::string& pattern);

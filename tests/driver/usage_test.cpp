@@ -32,7 +32,7 @@ std::string ManualPage() {
 
 TEST(Usage, HasTheTwelveLinesThenTheNewOptionsWithTabsBetweenOptionAndText) {
     std::vector<std::string> lines = UsageLines();
-    ASSERT_EQ(lines.size(), 18u);
+    ASSERT_EQ(lines.size(), 19u);
     EXPECT_EQ(lines[11], "-bad$xxxx\tblock with address of new data blocks");
     EXPECT_EQ(lines[12], "-x\t\tread Atari load files and cartridges as they are");
     EXPECT_EQ(lines[0], "Syntax: VELKOR source [options]");

@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""Checks the page that -w writes against the result of the same run, for raw images, load files
+of several segments and pictures, the data-block mode, and comments in UTF-8 and in Latin-1:
+
+- every link of the page leads to an element that is there;
+- the listing holds the result's lines in order, each with the text it has there;
+- every label and name the result defines has its anchor;
+- every cross reference leads to a line that refers to the label in the way it says;
+- the map's table of lines: a line it gives for an address that a label names is that label's.
+
+usage: check_page.py VELKOR PROJECT_DIR
+"""
+import html.parser
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'roundtrip'))
+from atari_files import compiled_files, picture_files, synthetic_files  # noqa: E402
+
+NAME = r'[A-Za-z_@?][A-Za-z0-9_@?]*'
+KINDS = {'jsr': 'call', 'jmp': 'jump', 'dta': 'table'}
+BRANCHES = {'bpl', 'bmi', 'bvc', 'bvs', 'bcc', 'bcs', 'bne', 'beq', 'bra'}
+WRITES = {'sta', 'stx', 'sty', 'stz', 'sax', 'sha', 'shx', 'shy', 'shs', 'tas'}
+READ_WRITES = {'inc', 'dec', 'asl', 'lsr', 'rol', 'ror', 'trb', 'tsb', 'dcp', 'aso', 'rln', 'lse',
+               'rrd', 'isb', 'slo', 'rla', 'sre', 'rra', 'isc'}
+
+
+class Page(html.parser.HTMLParser):
+    """The ids, the links, the listing's lines (text without the cross references beside them)
+    and the cross-reference links by the label they belong to."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.ids, self.links, self.lines = set(), [], []
+        self.references = {}       # label key -> [(kind, line)], beside its line and in the list
+        self.stack = []            # (tag, attributes) of the open elements
+        self.line = None           # the listing line being read
+        self.in_x = 0              # depth inside a cross-reference element
+        self.label = None          # the label whose references are being read
+        self.in_dd = False         # inside the list's references of a label
+        self.pending = None        # the line number of the reference link being read
+        self.script = ''
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        if 'id' in attrs:
+            assert attrs['id'] not in self.ids, 'id twice: %s' % attrs['id']
+            self.ids.add(attrs['id'])
+        if tag == 'a' and 'href' in attrs:
+            self.links.append(attrs['href'])
+            if self.label and attrs['href'].startswith('#L') and (self.in_x or self.in_dd):
+                self.pending = attrs['href'][2:]
+        if tag == 'div' and attrs.get('id', '').startswith('L') and self.line is None:
+            self.line = ''
+            self.lines.append(None)
+        if tag == 'a' and attrs.get('class') == 'd':
+            self.label = attrs['id'][2:]
+        if 'x' in attrs.get('class', '').split():
+            self.in_x += 1
+        if tag == 'dt':
+            self.label = attrs['id'][2:]
+        self.in_dd = self.in_dd or tag == 'dd'
+        if tag != 'meta':
+            self.stack.append((tag, attrs))
+
+    def handle_endtag(self, tag):
+        while self.stack:
+            open_tag, attrs = self.stack.pop()
+            if 'x' in attrs.get('class', '').split():
+                self.in_x -= 1
+            if open_tag == 'div' and attrs.get('id', '').startswith('L'):
+                self.lines[-1] = self.line
+                self.line = None
+                self.label = None
+            if open_tag == 'dd':
+                self.in_dd = False
+                self.label = None
+            if open_tag == tag:
+                break
+
+    def handle_data(self, data):
+        if self.stack and self.stack[-1][0] == 'script':
+            self.script += data
+        if self.pending is not None:
+            kind, number = data.rsplit(' ', 1)
+            assert number == self.pending, (data, self.pending)
+            self.references.setdefault(self.label, set()).add((kind, int(number)))
+            self.pending = None
+        elif self.line is not None and not self.in_x:
+            self.line += data
+
+
+def statement(line):
+    """The mnemonic and operand of a result line, without its label, comment or repeat count."""
+    if not line or line[0] == ';' or re.match(NAME + r' *=', line):
+        return '', ''
+    text = line.split('\t', 1)[1] if '\t' in line else ''
+    text = re.sub(r'^[\t ]*(:\d+[\t ]+)?', '', text)
+    mnemonic, _, operand = text.partition(' ')
+    out, quoted = '', False
+    for c in operand:
+        if c == "'":
+            quoted = not quoted
+        elif c == ';' and not quoted:
+            break
+        out += ' ' if quoted else c
+    return mnemonic, out
+
+
+def kind_of(mnemonic):
+    m = mnemonic[:3].lower()
+    if m in KINDS:
+        return KINDS[m]
+    if m in BRANCHES:
+        return 'branch'
+    return 'write' if m in WRITES else 'read-modify-write' if m in READ_WRITES else 'read'
+
+
+def check(velkor, folder, image, options):
+    problems = []
+    result = subprocess.run([velkor, image] + options + ['-w'], cwd=folder, capture_output=True)
+    if result.returncode != 0:
+        return ['velkor: %s' % result.stdout.decode('latin-1')[-300:]]
+    base = image.split('.')[0]
+    raw = open(os.path.join(folder, base + '.asm'), 'rb').read()
+    try:
+        text = raw.decode('utf-8')
+    except UnicodeDecodeError:
+        text = raw.decode('latin-1')
+    lines = text.split('\r\n')
+    if lines[-1] == '':
+        lines.pop()  # the last line's end
+    page = Page()
+    page.feed(open(os.path.join(folder, base + '.html'), encoding='utf-8').read())
+    for link in page.links:
+        if link.startswith('#') and link[1:] not in page.ids:
+            problems.append('a link without a target: %s' % link)
+    if page.lines != lines:
+        first = next((i for i in range(min(len(lines), len(page.lines)))
+                      if lines[i] != page.lines[i]), None)
+        problems.append('the listing differs from the result (%d and %d lines; line %s: %r / %r)' % (
+            len(page.lines), len(lines), first, page.lines[first] if first is not None else '',
+            lines[first] if first is not None else ''))
+        return problems
+    defined = {}
+    for number, line in enumerate(lines, 1):
+        match = re.match(NAME, line)
+        if match and (len(line) == match.end() or line[match.end()] in '\t =') and line[0] != ';':
+            defined.setdefault(match.group(0).upper(), number)
+    for key in defined:
+        if 's-' + key not in page.ids:
+            problems.append('no anchor for %s' % key)
+    for key, references in page.references.items():
+        pattern = re.compile(r'(?<![A-Za-z0-9_@?$])%s(?![A-Za-z0-9_@?(\'])' % re.escape(key), re.I)
+        for kind, number in references:
+            mnemonic, operand = statement(lines[number - 1])
+            if not pattern.search(operand) or kind_of(mnemonic) != kind:
+                problems.append('line %d does not %s %s: %r' % (number, kind, key, lines[number - 1]))
+    # Where the map's table of lines gives an address that a generated label of the first layer
+    # names, the line is that label's.
+    table = re.search(r'var R=(\[.*?\]);', page.script, re.S)
+    regions = eval(table.group(1)) if table else []  # a list of lists of numbers
+    for region in regions:
+        for address, number in zip(region[1::2], region[2::2]):
+            match = re.match(r'E_([0-9A-F]{4})\t', lines[number - 1])
+            if match and int(match.group(1), 16) != address:
+                problems.append('the map leads $%04X to line %d: %r' % (address, number, lines[number - 1]))
+    return problems
+
+
+def main():
+    velkor, project = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    failed = runs = 0
+    with tempfile.TemporaryDirectory() as work:
+        for reference in ('mnemo.qvt', 'memory.qvt'):
+            shutil.copy(os.path.join(project, 'data', reference), work)
+        shutil.copy(os.path.join(project, 'examples', 'hello.bin'), work)
+        cases = [('hello.bin', ['-a$0600', '-l', '-sa']),
+                 ('hello.bin', ['-a$0600', '-c$0602=caf\u00e9 au lait', '-n$0624=Message']),
+                 ('hello.bin', ['-a$0600', b'-c$0602=caf\xe9']),  # a comment in Latin-1
+                 ('hello.bin', ['-a$0600', '-d', '-bad$0620']),
+                 ('hello.bin', ['-a$0600', '-m'])]
+        for name, data in compiled_files(work)[:3] + synthetic_files()[:2] + picture_files(work):
+            open(os.path.join(work, name + '.xex'), 'wb').write(data)
+            cases.append((name + '.xex', ['-x', '-l', '-sa']))
+        for image, options in cases:
+            runs += 1
+            problems = check(velkor, work, image, options)
+            for problem in problems[:10]:
+                print('FAIL %s %s: %s' % (image, options, problem))
+            failed += bool(problems)
+    print('%d pages checked, %d failed' % (runs, failed))
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == '__main__':
+    main()
