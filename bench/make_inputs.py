@@ -97,6 +97,7 @@ def main_into(folder, project, many_pass_blocks=(0x10000 - 3) // 3, big=True):
     code = realistic(folder)
     add('realistic', code, 0x1000)
     add('realistic-labels', code, 0x1000, '-l')
+    add('realistic-page', code, 0x1000, '-w')  # the same run with the page (-w)
     add('random', bytes(random.Random(64).randrange(256) for _ in range(0x10000)), 0x0000)
     add('undefined', b'\x02' * 0x10000, 0x0000)
     image, _ = many_passes(many_pass_blocks)

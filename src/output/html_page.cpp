@@ -33,29 +33,94 @@ struct Reference {
 
 struct Symbol {
     std::string name;  // as the defining line writes it
+    std::string key;   // in upper case
     uint32_t line = UINT32_MAX;
     bool isEquate = false;
     std::vector<Reference> references;
 };
 
-// The labels and names of the result, by their upper-case form (the assembler ignores case).
+// The layer and address of a generated label as the program writes it: "E", the layer's number
+// without leading zeros (none for the first layer), "_" and four upper-case hex digits. False
+// for any other name.
+bool IsGeneratedLabel(std::string_view name, size_t& layer, uint32_t& address) {
+    if (name.size() < 6 || name[0] != 'E' || name[name.size() - 5] != '_') return false;
+    const std::string_view digits = name.substr(1, name.size() - 6);
+    if (digits.size() > 3 || (!digits.empty() && digits[0] == '0')) return false;
+    layer = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return false;
+        layer = layer * 10 + static_cast<size_t>(c - '0');
+    }
+    address = 0;
+    for (const char c : name.substr(name.size() - 4)) {
+        const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (value < 0) return false;
+        address = address * 16 + static_cast<uint32_t>(value);
+    }
+    return true;
+}
+
+std::string UpperCase(std::string_view name) {
+    std::string upper(name);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+// The labels and names of the result, by their upper-case form (the assembler ignores case);
+// the generated labels, most of them, in a table by layer and address.
 struct Symbols {
     std::unordered_map<std::string, uint32_t> index;
+    std::vector<std::vector<int32_t>> generated;  // per layer: per address, the symbol or -1
     std::vector<Symbol> list;
 
+    // Adds the name defined on the line, unless it is there already.
+    void Add(std::string_view name, uint32_t line, bool isEquate) {
+        const uint32_t number = static_cast<uint32_t>(list.size());
+        size_t layer;
+        uint32_t address;
+        if (IsGeneratedLabel(name, layer, address)) {
+            if (generated.size() <= layer) generated.resize(layer + 1);
+            if (generated[layer].empty()) generated[layer].assign(0x10000, -1);
+            if (generated[layer][address] >= 0) return;
+            generated[layer][address] = static_cast<int32_t>(number);
+        } else if (!index.emplace(UpperCase(name), number).second) {
+            return;
+        }
+        Symbol symbol;
+        symbol.name.assign(name);
+        symbol.key = UpperCase(name);
+        symbol.line = line;
+        symbol.isEquate = isEquate;
+        list.push_back(std::move(symbol));
+    }
+
     int Find(std::string_view name) const {
-        std::string key(name);
-        for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        size_t layer;
+        uint32_t address;
+        if (IsGeneratedLabel(name, layer, address)) {
+            return layer < generated.size() && !generated[layer].empty() ? generated[layer][address]
+                                                                         : -1;
+        }
+        key.assign(name);
+        for (char& c : key) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
         const auto it = index.find(key);
         return it == index.end() ? -1 : static_cast<int>(it->second);
     }
+    mutable std::string key;  // the name being looked up, reused
 };
 
 bool IsNameStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '?';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '@' || c == '?';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 bool IsNameChar(char c) {
-    return IsNameStart(c) || std::isdigit(static_cast<unsigned char>(c));
+    return IsNameStart(c) || IsDigit(c);
 }
 
 // The parts of a result line: the label or equate name it starts with, and where its
@@ -91,17 +156,21 @@ LineParts PartsOf(std::string_view line) {
 }
 
 RefKind KindOfMnemonic(std::string_view mnemonic) {
-    std::string m(mnemonic.substr(0, 3));
-    for (char& c : m) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (m == "jsr") return RefKind::Call;
-    if (m == "jmp") return RefKind::Jump;
-    static const char* const kBranches[] = {"bpl", "bmi", "bvc", "bvs", "bcc",
-                                            "bcs", "bne", "beq", "bra"};
-    for (const char* branch : kBranches) {
-        if (m == branch) return RefKind::Branch;
+    char m[4] = {0, 0, 0, 0};
+    for (size_t i = 0; i < 3 && i < mnemonic.size(); ++i) {
+        const char c = mnemonic[i];
+        m[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    if (m == "dta") return RefKind::Table;
-    switch (UseOfMnemonic(m)) {
+    const std::string_view three(m, 3);
+    if (three == "jsr") return RefKind::Call;
+    if (three == "jmp") return RefKind::Jump;
+    if (three == "dta") return RefKind::Table;
+    if (m[0] == 'b' &&
+        (three == "bpl" || three == "bmi" || three == "bvc" || three == "bvs" || three == "bcc" ||
+         three == "bcs" || three == "bne" || three == "beq" || three == "bra")) {
+        return RefKind::Branch;
+    }
+    switch (UseOfMnemonic(three)) {
         case OperandUse::Write:
             return RefKind::Write;
         case OperandUse::ReadWrite:
@@ -113,6 +182,8 @@ RefKind KindOfMnemonic(std::string_view mnemonic) {
 
 // Calls found(position, length, symbol, kind) for every label or name the line's statement
 // refers to, in order.
+// Calls found(position, length, symbol, mnemonic) for every label or name the line's statement
+// refers to, in order; mnemonic: the statement's first word.
 template <typename Found>
 void ForEachReference(std::string_view line, const LineParts& parts, const Symbols& symbols,
                       Found found) {
@@ -127,7 +198,7 @@ void ForEachReference(std::string_view line, const LineParts& parts, const Symbo
     }
     const size_t mnemonic = i;
     while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    const RefKind kind = KindOfMnemonic(line.substr(mnemonic, i - mnemonic));
+    const std::string_view word = line.substr(mnemonic, i - mnemonic);
     bool quoted = false;
     while (i < line.size()) {
         const char c = line[i];
@@ -138,7 +209,7 @@ void ForEachReference(std::string_view line, const LineParts& parts, const Symbo
             ++i;
         } else if (c == ';') {
             return;
-        } else if (c == '$' || c == '%' || std::isdigit(static_cast<unsigned char>(c))) {
+        } else if (c == '$' || c == '%' || IsDigit(c)) {
             ++i;
             while (i < line.size() && IsNameChar(line[i])) ++i;
         } else if (IsNameStart(c)) {
@@ -146,15 +217,15 @@ void ForEachReference(std::string_view line, const LineParts& parts, const Symbo
             while (i < line.size() && IsNameChar(line[i])) ++i;
             if (i < line.size() && (line[i] == '(' || line[i] == '\'')) continue;  // a(, c'
             const int symbol = symbols.Find(line.substr(start, i - start));
-            if (symbol >= 0) found(start, i - start, symbol, kind);
+            if (symbol >= 0) found(start, i - start, symbol, word);
         } else {
             ++i;
         }
     }
 }
 
-bool IsUtf8(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
+bool IsUtf8(const std::vector<std::string_view>& lines) {
+    for (const std::string_view line : lines) {
         for (size_t i = 0; i < line.size();) {
             const unsigned char c = static_cast<unsigned char>(line[i]);
             const size_t length = c < 0x80         ? 1
@@ -175,6 +246,17 @@ bool IsUtf8(const std::vector<std::string>& lines) {
 // The text for the page: markup characters as entities, and, in a result that is no UTF-8
 // text, each byte above $7F as the character of that code.
 void AppendEscaped(std::string& out, std::string_view text, bool utf8) {
+    bool plain = true;
+    for (const char ch : text) {
+        if (ch == '&' || ch == '<' || ch == '>' || ch == '"' || (!utf8 && (ch & 0x80))) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        out.append(text);
+        return;
+    }
     for (const char ch : text) {
         const unsigned char c = static_cast<unsigned char>(ch);
         switch (ch) {
@@ -200,30 +282,35 @@ void AppendEscaped(std::string& out, std::string_view text, bool utf8) {
     }
 }
 
-std::string KeyOf(std::string_view name) {
-    std::string key(name);
-    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return key;
-}
+// A label or name in a line: where, and which.
+struct Mention {
+    uint32_t line;
+    uint32_t at;
+    uint32_t length;
+    uint32_t symbol;
+};
 
-Symbols CollectSymbols(const std::vector<std::string>& lines) {
+// The labels and names the lines define, and every line's references to them (mentions, in
+// the order of the lines).
+Symbols CollectSymbols(const std::vector<std::string_view>& lines, std::vector<Mention>& mentions) {
     Symbols symbols;
+    std::vector<LineParts> parts(lines.size());
     for (size_t n = 0; n < lines.size(); ++n) {
-        const LineParts parts = PartsOf(lines[n]);
-        if (parts.name.empty()) continue;
-        const auto inserted =
-            symbols.index.emplace(KeyOf(parts.name), static_cast<uint32_t>(symbols.list.size()));
-        if (!inserted.second) continue;  // the first definition is the one linked to
-        Symbol symbol;
-        symbol.name.assign(parts.name);
-        symbol.line = static_cast<uint32_t>(n);
-        symbol.isEquate = parts.isEquate;
-        symbols.list.push_back(std::move(symbol));
+        parts[n] = PartsOf(lines[n]);
+        // The first definition of a name is the one linked to.
+        if (!parts[n].name.empty()) {
+            symbols.Add(parts[n].name, static_cast<uint32_t>(n), parts[n].isEquate);
+        }
     }
     for (size_t n = 0; n < lines.size(); ++n) {
-        const std::string_view line = lines[n];
+        RefKind kind = RefKind::Read;
+        bool kindKnown = false;
         ForEachReference(
-            line, PartsOf(line), symbols, [&](size_t, size_t, int symbol, RefKind kind) {
+            lines[n], parts[n], symbols,
+            [&](size_t at, size_t length, int symbol, std::string_view mnemonic) {
+                if (!kindKnown) kind = KindOfMnemonic(mnemonic), kindKnown = true;
+                mentions.push_back({static_cast<uint32_t>(n), static_cast<uint32_t>(at),
+                                    static_cast<uint32_t>(length), static_cast<uint32_t>(symbol)});
                 std::vector<Reference>& refs = symbols.list[static_cast<size_t>(symbol)].references;
                 if (refs.empty() || refs.back().line != n || refs.back().kind != kind) {
                     refs.push_back({static_cast<uint32_t>(n), kind});
@@ -239,20 +326,34 @@ bool IsListed(const Symbol& symbol) {
     return !symbol.references.empty() || !symbol.isEquate;
 }
 
-void AppendReferenceLinks(std::string& out, const std::vector<Reference>& refs) {
-    for (size_t i = 0; i < refs.size(); ++i) {
-        const std::string number = std::to_string(refs[i].line + 1);
+void AppendNumber(std::string& out, uint64_t value) {
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* at = end;
+    do {
+        *--at = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    out.append(at, end);
+}
+
+// Links to the lines of the references, from the first on, at most count of them.
+void AppendReferenceLinks(std::string& out, const std::vector<Reference>& refs, size_t count) {
+    for (size_t i = 0; i < refs.size() && i < count; ++i) {
         out += i ? " <a href=\"#L" : "<a href=\"#L";
-        out +=
-            number + "\">" + kRefKindNames[static_cast<int>(refs[i].kind)] + " " + number + "</a>";
+        AppendNumber(out, refs[i].line + 1);
+        out += "\">";
+        out += kRefKindNames[static_cast<int>(refs[i].kind)];
+        out += ' ';
+        AppendNumber(out, refs[i].line + 1);
+        out += "</a>";
     }
 }
 
 // One line of the listing: its text with the labels linked, and beside a defining line the
-// places that refer to it.
-void AppendLine(std::string& out, const std::string& line, size_t n, const Symbols& symbols,
-                bool utf8) {
-    out += "<div id=\"L" + std::to_string(n + 1) + "\">";
+// places that refer to it (the first few, and a link to the whole list).
+void AppendLine(std::string& out, std::string_view line, size_t n, const Symbols& symbols,
+                const Mention*& mention, const Mention* mentionsEnd, bool utf8) {
     const LineParts parts = PartsOf(line);
     size_t copied = 0;
     const Symbol* defined = nullptr;
@@ -260,12 +361,11 @@ void AppendLine(std::string& out, const std::string& line, size_t n, const Symbo
         const int index = symbols.Find(parts.name);
         if (index >= 0 && symbols.list[static_cast<size_t>(index)].line == n) {
             defined = &symbols.list[static_cast<size_t>(index)];
-            const std::string key = KeyOf(parts.name);
-            out += "<a class=\"d\" id=\"s-";
-            AppendEscaped(out, key, utf8);
+            out += "<a id=\"s-";
+            AppendEscaped(out, defined->key, utf8);
             if (IsListed(*defined)) {
                 out += "\" href=\"#r-";
-                AppendEscaped(out, key, utf8);
+                AppendEscaped(out, defined->key, utf8);
             }
             out += "\">";
             AppendEscaped(out, parts.name, utf8);
@@ -273,35 +373,34 @@ void AppendLine(std::string& out, const std::string& line, size_t n, const Symbo
             copied = parts.name.size();
         }
     }
-    ForEachReference(line, parts, symbols, [&](size_t at, size_t length, int symbol, RefKind) {
-        AppendEscaped(out, std::string_view(line).substr(copied, at - copied), utf8);
+    for (; mention != mentionsEnd && mention->line == n; ++mention) {
+        AppendEscaped(out, line.substr(copied, mention->at - copied), utf8);
         out += "<a href=\"#s-";
-        AppendEscaped(out, KeyOf(symbols.list[static_cast<size_t>(symbol)].name), utf8);
+        AppendEscaped(out, symbols.list[mention->symbol].key, utf8);
         out += "\">";
-        AppendEscaped(out, std::string_view(line).substr(at, length), utf8);
+        AppendEscaped(out, line.substr(mention->at, mention->length), utf8);
         out += "</a>";
-        copied = at + length;
-    });
-    AppendEscaped(out, std::string_view(line).substr(copied), utf8);
+        copied = mention->at + mention->length;
+    }
+    AppendEscaped(out, line.substr(copied), utf8);
     if (defined && !defined->references.empty()) {
         const std::vector<Reference>& refs = defined->references;
-        if (refs.size() <= kInlineReferences) {
-            out += "<span class=\"x\">";
-            AppendReferenceLinks(out, refs);
-            out += "</span>";
-        } else {
-            out += "<details class=\"x\"><summary>" + std::to_string(refs.size()) +
-                   " references</summary>";
-            AppendReferenceLinks(out, refs);
-            out += "</details>";
+        out += "<span class=\"x\">";
+        AppendReferenceLinks(out, refs, kInlineReferences);
+        if (refs.size() > kInlineReferences) {
+            out += " <a href=\"#r-";
+            AppendEscaped(out, defined->key, utf8);
+            out += "\">";
+            AppendNumber(out, refs.size() - kInlineReferences);
+            out += " more</a>";
         }
+        out += "</span>";
     }
-    out += "</div>";
 }
 
 // The map: stretches of one kind of bytes in a region.
 enum class Stretch : uint8_t { Code, Data, Block, DisplayList, Screen, Font };
-constexpr const char* kStretchClasses[] = {"c", "d", "b", "l", "s", "f"};
+constexpr const char* kStretchClasses[] = {"mc", "md", "mb", "ml", "ms", "mf"};
 constexpr const char* kStretchNames[] = {"code",         "data",          "data block",
                                          "display list", "screen memory", "character set"};
 
@@ -426,22 +525,21 @@ void AppendMap(std::string& out, const RunState& state, const std::vector<std::v
                 const std::string title = "$" + FormatHex(run.first, 4) + "-$" +
                                           FormatHex(run.end - 1, 4) + " " +
                                           kStretchNames[static_cast<int>(run.kind)];
-                out += "<span class=\"" + std::string(kStretchClasses[static_cast<int>(run.kind)]) +
+                out += "<b class=\"" + std::string(kStretchClasses[static_cast<int>(run.kind)]) +
                        "\" style=\"left:" + Percent(run.first - low, high - low) +
                        ";width:" + Percent(run.end - run.first, high - low) + "\" data-r=\"" +
                        std::to_string(r) + "\" data-a=\"" + std::to_string(run.first) +
-                       "\" data-e=\"" + std::to_string(run.end) + "\" title=\"" + title +
-                       "\"></span>";
+                       "\" data-e=\"" + std::to_string(run.end) + "\" title=\"" + title + "\"></b>";
             }
         }
         for (int64_t entry : entries) {
             for (int r : strip.regions) {
                 const Region& region = regions[static_cast<size_t>(r)];
                 if (entry < region.address || entry >= EndAddress(region)) continue;
-                out += "<span class=\"e\" style=\"left:" + Percent(entry - low, high - low) +
+                out += "<b class=\"e\" style=\"left:" + Percent(entry - low, high - low) +
                        "\" data-r=\"" + std::to_string(r) + "\" data-a=\"" + std::to_string(entry) +
                        "\" data-e=\"" + std::to_string(entry + 1) + "\" title=\"entry point $" +
-                       FormatHex(entry, 4) + "\"></span>";
+                       FormatHex(entry, 4) + "\"></b>";
                 break;
             }
         }
@@ -449,24 +547,35 @@ void AppendMap(std::string& out, const RunState& state, const std::vector<std::v
     }
 }
 
-// Per region: the line a click on it goes to when no line holds the address, then the first
-// address and the line (counted from 1) of each line holding its bytes.
+// Per region: the line a click on it goes to when no line holds the address, then for each line
+// holding its bytes the distance of its first address and of its number (counted from 1) from
+// those of the line before it (the first: from the region's address and the fallback line).
 void AppendLineTable(std::string& out, const RunState& state) {
-    const size_t count = state.image.regions.size();
-    std::vector<std::vector<const ListedLine*>> lines(count);
+    const std::vector<Region>& regions = state.image.regions;
+    std::vector<std::vector<const ListedLine*>> lines(regions.size());
     for (const ListedLine& line : state.listedLines) {
         lines[static_cast<size_t>(line.region)].push_back(&line);
     }
-    uint64_t fallback = 1;
+    int64_t fallback = 1;
     out += "var R=[";
-    for (size_t r = 0; r < count; ++r) {
-        if (!lines[r].empty()) fallback = lines[r].front()->resultLine + 1;
+    for (size_t r = 0; r < regions.size(); ++r) {
+        if (!lines[r].empty()) fallback = static_cast<int64_t>(lines[r].front()->resultLine) + 1;
         out += r ? ",[" : "[";
         out += std::to_string(fallback);
+        int64_t address = regions[r].address, number = fallback;
         for (const ListedLine* line : lines[r]) {
-            out += "," + std::to_string(line->first) + "," + std::to_string(line->resultLine + 1);
+            const int64_t lineNumber = static_cast<int64_t>(line->resultLine) + 1;
+            out += ',' + std::to_string(line->first - address) + ',' +
+                   std::to_string(lineNumber - number);
+            address = line->first;
+            number = lineNumber;
         }
-        out += "]";
+        out += ']';
+    }
+    out += "],A=[";
+    for (size_t r = 0; r < regions.size(); ++r) {
+        if (r) out += ',';
+        out += std::to_string(regions[r].address);
     }
     out += "];\n";
 }
@@ -480,35 +589,48 @@ void WriteText(TextWriter& page, std::string_view text) {
     page.Write(text.substr(start));
 }
 
-constexpr const char* kStyle = R"(body{margin:0;font-family:sans-serif;background:#fff;color:#111}
+constexpr const char* kStyle = R"(body{margin:0;font-family:sans-serif;background:#fff;color:#111;
+position:relative}
 header{position:sticky;top:0;background:#f4f4f4;border-bottom:1px solid #ccc;padding:6px 10px;
-max-height:45vh;overflow:auto;z-index:1}
+max-height:45vh;overflow:auto;z-index:2}
 h1{font-size:1.1em;margin:0 0 4px}h2{font-size:1em;margin:10px}
 .sum{font-size:.9em;margin-bottom:6px}.legend span{display:inline-block;margin-right:10px}
 .legend i{display:inline-block;width:10px;height:10px;margin-right:3px;vertical-align:middle}
 .st{font-size:.8em;margin-top:4px}
 .strip{position:relative;height:16px;background:#eee;border:1px solid #999;cursor:pointer}
-.strip span{position:absolute;top:0;bottom:0;min-width:1px}
-.c{background:#3a7bd5}.d{background:#c9a227}.b{background:#8e44ad}.l{background:#27ae60}
-.s{background:#e67e22}.f{background:#7f8c8d}
+.strip b{position:absolute;top:0;bottom:0;min-width:1px}
+.mc{background:#3a7bd5}.md{background:#c9a227}.mb{background:#8e44ad}.ml{background:#27ae60}
+.ms{background:#e67e22}.mf{background:#7f8c8d}
 .strip .e{width:0;min-width:0;border-left:2px solid #c0392b;top:-3px;bottom:-3px}
-#listing{font-family:monospace;padding:6px 10px}
-#listing div{white-space:pre;tab-size:8;-moz-tab-size:8;min-height:1.2em}#listing div:target{background:#fff3a0}
-#listing a{color:#1a4fa0;text-decoration:none}#listing a.d{font-weight:bold;color:#000}
-.x,.x summary{display:inline;font-family:sans-serif;font-size:.8em;color:#666;margin-left:2em}
-.x a{margin-right:.6em}details.x[open]{display:inline-block;white-space:normal;max-width:60em}
+main{padding:6px 10px}
+#listing{font-family:monospace;white-space:pre;tab-size:8;-moz-tab-size:8;line-height:1.25;margin:0;
+position:relative;z-index:1}
+#hl{position:absolute;left:0;right:0;background:#fff3a0;display:none;z-index:0}
+#listing a{color:#1a4fa0;text-decoration:none}#listing a[id]{font-weight:bold;color:#000}
+#listing a[id]:target{background:#fff3a0}
+.x{color:#777;margin-left:3ch}#listing .x a{color:#5a7fb0;margin-right:1ch}
 #xref{padding:0 10px 20px}#xref dt{font-family:monospace;margin-top:4px}
 #xref dt:target{background:#fff3a0}#xref dd{font-size:.85em;margin-left:2em}
 )";
 
-constexpr const char* kScript = R"(function lineAt(r,a){var v=R[r];if(!v)return 1;
-var lo=0,hi=(v.length-1)/2-1,best=v[0];
-while(lo<=hi){var m=(lo+hi)>>1;if(v[1+2*m]<=a){best=v[2+2*m];lo=m+1;}else hi=m-1;}return best;}
-document.getElementById('map').addEventListener('click',function(ev){
+// Lines are found by their number: the listing is one block of lines of equal height (ROWS of
+// them: a last line that is empty shows none).
+constexpr const char* kScript = R"(var P=document.getElementById('listing'),
+M=document.getElementById('map'),HL=document.getElementById('hl');
+function keepClearOfHeader(){document.documentElement.style.scrollPaddingTop=M.offsetHeight+'px';}
+keepClearOfHeader();window.addEventListener('resize',keepClearOfHeader);
+function goLine(n){if(!(n>=1&&n<=N))return;var h=P.offsetHeight/ROWS,top=P.offsetTop+(n-1)*h;
+HL.style.top=top+'px';HL.style.height=h+'px';HL.style.display='block';
+window.scrollTo(0,Math.max(0,top-M.offsetHeight-3*h));}
+function followHash(){var m=/^#L([0-9]+)$/.exec(location.hash);if(m)goLine(+m[1]);}
+window.addEventListener('hashchange',followHash);followHash();
+function lineAt(r,a){var v=R[r];if(!v)return 1;var at=A[r],n=v[0],best=v[0];
+for(var i=1;i<v.length;i+=2){at+=v[i];n+=v[i+1];if(at<=a)best=n;else break;}return best;}
+M.addEventListener('click',function(ev){
 var t=ev.target;if(!t.dataset||t.dataset.r===undefined)return;
 var b=t.getBoundingClientRect(),a=+t.dataset.a,e=+t.dataset.e;
 if(b.width>0)a+=Math.floor((ev.clientX-b.left)/b.width*(e-a));if(a>=e)a=e-1;
-location.hash='L'+lineAt(+t.dataset.r,a);});
+var n=lineAt(+t.dataset.r,a);if(location.hash==='#L'+n)goLine(n);else location.hash='L'+n;});
 )";
 
 }  // namespace
@@ -522,15 +644,22 @@ std::string PageNameOf(const std::string& resultName) {
 }
 
 void WriteHtmlPage(RunState& state) {
-    std::vector<std::string> lines;
+    std::string text;
+    std::vector<uint32_t> ends;
     TextReader reader;
     reader.Open(state.resultName);
-    while (!reader.AtEnd()) lines.push_back(reader.ReadLine());
+    reader.ReadAllLines(text, ends);
     reader.Close();
+    std::vector<std::string_view> lines;
+    lines.reserve(ends.size());
+    for (size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
+        lines.emplace_back(text.data() + start, ends[i] - start);
+    }
     EndListedLines(state);
 
     const bool utf8 = IsUtf8(lines);
-    const Symbols symbols = CollectSymbols(lines);
+    std::vector<Mention> mentions;
+    const Symbols symbols = CollectSymbols(lines, mentions);
     const std::vector<std::vector<Run>> runs = RunsOfRegions(state);
     const std::vector<int64_t> entries = EntryPoints(state);
     int64_t codeBytes = 0, dataBytes = 0;
@@ -565,22 +694,31 @@ void WriteHtmlPage(RunState& state) {
     }
     out += "<span><i style=\"background:#c0392b;width:2px\"></i>entry point</span></div>\n";
     AppendMap(out, state, runs, entries);
-    out += "</header>\n<main id=\"listing\">\n";
+    out += "</header>\n<main><div id=\"hl\"></div><pre id=\"listing\">";
     WriteText(page, out);
+    // The lines one after another, the first right after the tag (a line end there would be
+    // dropped by the browser) and the last right before the closing one. Every "\n" of the
+    // page's text goes out as a line end.
+    out.clear();
+    const Mention* mention = mentions.data();
+    const Mention* const mentionsEnd = mentions.data() + mentions.size();
     for (size_t n = 0; n < lines.size(); ++n) {
-        out.clear();
-        AppendLine(out, lines[n], n, symbols, utf8);
-        page.WriteLine(out);
+        if (n) out += '\n';
+        AppendLine(out, lines[n], n, symbols, mention, mentionsEnd, utf8);
+        if (out.size() > (1 << 16)) {
+            WriteText(page, out);
+            out.clear();
+        }
     }
-    out = "</main>\n<section id=\"xref\">\n<h2>Cross references</h2>\n<dl>\n";
+    out += "</pre></main>\n<section id=\"xref\">\n<h2>Cross references</h2>\n<dl>\n";
     std::vector<const Symbol*> listed;
     for (const Symbol& symbol : symbols.list) {
         if (IsListed(symbol)) listed.push_back(&symbol);
     }
     std::sort(listed.begin(), listed.end(),
-              [](const Symbol* a, const Symbol* b) { return KeyOf(a->name) < KeyOf(b->name); });
+              [](const Symbol* a, const Symbol* b) { return a->key < b->key; });
     for (const Symbol* symbol : listed) {
-        const std::string key = KeyOf(symbol->name);
+        const std::string& key = symbol->key;
         out += "<dt id=\"r-";
         AppendEscaped(out, key, utf8);
         out += "\"><a href=\"#s-";
@@ -589,14 +727,16 @@ void WriteHtmlPage(RunState& state) {
         AppendEscaped(out, symbol->name, utf8);
         out += "</a></dt><dd>";
         if (symbol->references.empty()) out += "no references";
-        AppendReferenceLinks(out, symbol->references);
+        AppendReferenceLinks(out, symbol->references, SIZE_MAX);
         out += "</dd>\n";
         if (out.size() > (1 << 16)) {
             WriteText(page, out);
             out.clear();
         }
     }
-    out += "</dl>\n</section>\n<script>\n";
+    const size_t rows = lines.size() > 1 && lines.back().empty() ? lines.size() - 1 : lines.size();
+    out += "</dl>\n</section>\n<script>\nvar N=" + std::to_string(lines.size()) +
+           ",ROWS=" + std::to_string(std::max<size_t>(rows, 1)) + ";\n";
     AppendLineTable(out, state);
     out += kScript;
     out += "</script>\n</body>\n</html>\n";

@@ -31,68 +31,58 @@ READ_WRITES = {'inc', 'dec', 'asl', 'lsr', 'rol', 'ror', 'trb', 'tsb', 'dcp', 'a
 
 
 class Page(html.parser.HTMLParser):
-    """The ids, the links, the listing's lines (text without the cross references beside them)
+    """The ids, the links, the listing's text (without the cross references beside its lines),
     and the cross-reference links by the label they belong to."""
 
     def __init__(self):
         super().__init__(convert_charrefs=True)
-        self.ids, self.links, self.lines = set(), [], []
-        self.references = {}       # label key -> [(kind, line)], beside its line and in the list
-        self.stack = []            # (tag, attributes) of the open elements
-        self.line = None           # the listing line being read
-        self.in_x = 0              # depth inside a cross-reference element
-        self.label = None          # the label whose references are being read
-        self.in_dd = False         # inside the list's references of a label
-        self.pending = None        # the line number of the reference link being read
+        self.ids, self.links = set(), []
+        self.references = {}   # label key -> {(kind, line)}, beside its line and in the list
+        self.stack = []        # the open elements: (tag, attributes)
+        self.listing = None    # the listing's text, once it starts
+        self.label = None      # the label whose references come next
+        self.pending = None    # the line number of the reference link being read
         self.script = ''
+
+    def inside(self, test):
+        return any(test(tag, attrs) for tag, attrs in self.stack)
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
         if 'id' in attrs:
             assert attrs['id'] not in self.ids, 'id twice: %s' % attrs['id']
             self.ids.add(attrs['id'])
-        if tag == 'a' and 'href' in attrs:
-            self.links.append(attrs['href'])
-            if self.label and attrs['href'].startswith('#L') and (self.in_x or self.in_dd):
-                self.pending = attrs['href'][2:]
-        if tag == 'div' and attrs.get('id', '').startswith('L') and self.line is None:
-            self.line = ''
-            self.lines.append(None)
-        if tag == 'a' and attrs.get('class') == 'd':
+        if tag == 'pre' and attrs.get('id') == 'listing':
+            self.listing = ''
+        if tag == 'a' and attrs.get('id', '').startswith('s-'):
             self.label = attrs['id'][2:]
-        if 'x' in attrs.get('class', '').split():
-            self.in_x += 1
         if tag == 'dt':
             self.label = attrs['id'][2:]
-        self.in_dd = self.in_dd or tag == 'dd'
+        if tag == 'a' and 'href' in attrs:
+            self.links.append(attrs['href'])
+            beside = self.inside(lambda t, a: a.get('class') == 'x')
+            listed = self.inside(lambda t, a: t == 'dd')
+            if attrs['href'].startswith('#L') and (beside or listed):
+                self.pending = attrs['href'][2:]
         if tag != 'meta':
             self.stack.append((tag, attrs))
 
     def handle_endtag(self, tag):
         while self.stack:
-            open_tag, attrs = self.stack.pop()
-            if 'x' in attrs.get('class', '').split():
-                self.in_x -= 1
-            if open_tag == 'div' and attrs.get('id', '').startswith('L'):
-                self.lines[-1] = self.line
-                self.line = None
-                self.label = None
-            if open_tag == 'dd':
-                self.in_dd = False
-                self.label = None
-            if open_tag == tag:
+            if self.stack.pop()[0] == tag:
                 break
 
     def handle_data(self, data):
         if self.stack and self.stack[-1][0] == 'script':
             self.script += data
-        if self.pending is not None:
+        elif self.pending is not None:
             kind, number = data.rsplit(' ', 1)
             assert number == self.pending, (data, self.pending)
             self.references.setdefault(self.label, set()).add((kind, int(number)))
             self.pending = None
-        elif self.line is not None and not self.in_x:
-            self.line += data
+        elif self.inside(lambda t, a: a.get('id') == 'listing') and \
+                not self.inside(lambda t, a: a.get('class') == 'x'):
+            self.listing += data
 
 
 def statement(line):
@@ -137,14 +127,18 @@ def check(velkor, folder, image, options):
         lines.pop()  # the last line's end
     page = Page()
     page.feed(open(os.path.join(folder, base + '.html'), encoding='utf-8').read())
+    listing = (page.listing or '').replace('\r\n', '\n').split('\n')
     for link in page.links:
-        if link.startswith('#') and link[1:] not in page.ids:
+        if re.match(r'#L\d+$', link):
+            if not 1 <= int(link[2:]) <= len(lines):
+                problems.append('a link to a line that is not there: %s' % link)
+        elif link.startswith('#') and link[1:] not in page.ids:
             problems.append('a link without a target: %s' % link)
-    if page.lines != lines:
-        first = next((i for i in range(min(len(lines), len(page.lines)))
-                      if lines[i] != page.lines[i]), None)
+    if listing != lines:
+        first = next((i for i in range(min(len(lines), len(listing)))
+                      if lines[i] != listing[i]), None)
         problems.append('the listing differs from the result (%d and %d lines; line %s: %r / %r)' % (
-            len(page.lines), len(lines), first, page.lines[first] if first is not None else '',
+            len(listing), len(lines), first, listing[first] if first is not None else '',
             lines[first] if first is not None else ''))
         return problems
     defined = {}
@@ -163,10 +157,13 @@ def check(velkor, folder, image, options):
                 problems.append('line %d does not %s %s: %r' % (number, kind, key, lines[number - 1]))
     # Where the map's table of lines gives an address that a generated label of the first layer
     # names, the line is that label's.
-    table = re.search(r'var R=(\[.*?\]);', page.script, re.S)
-    regions = eval(table.group(1)) if table else []  # a list of lists of numbers
-    for region in regions:
-        for address, number in zip(region[1::2], region[2::2]):
+    table = re.search(r'var R=(\[.*?\]),A=(\[.*?\]);', page.script, re.S)
+    regions = eval(table.group(1)) if table else []  # lists of numbers
+    starts = eval(table.group(2)) if table else []
+    for region, address in zip(regions, starts):
+        number = region[0]
+        for delta, step in zip(region[1::2], region[2::2]):
+            address, number = address + delta, number + step
             match = re.match(r'E_([0-9A-F]{4})\t', lines[number - 1])
             if match and int(match.group(1), 16) != address:
                 problems.append('the map leads $%04X to line %d: %r' % (address, number, lines[number - 1]))
