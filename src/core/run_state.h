@@ -97,13 +97,13 @@ struct UserComment {
 // its number there (counted from 0). Kept only when there are comments to place or a page to
 // write.
 struct ListedLine {
-    uint64_t line = 0;
+    uint32_t line = 0;
+    uint32_t resultLine = 0;
     int64_t first = 0;
     int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
     int region = 0;
     bool isData = false;
     bool isTable = false;  // address words of a table (the data-block mode)
-    uint64_t resultLine = 0;
 };
 
 struct RunState {
@@ -208,6 +208,7 @@ struct RunState {
     // enough (listingKept), and the inner-label entries it wrote: key, replacement.
     std::string listingText;
     bool listingKept = false;
+    std::string resultText;  // with -w: the result as written, when it stays within a limit
     std::vector<std::pair<std::string, std::string>> innerLabels;
     size_t nameWidth = 0;
 

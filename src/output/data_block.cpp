@@ -14,6 +14,7 @@
 #include "engine/user_notes.h"
 #include "files/result_replacement.h"
 #include "output/final_source.h"
+#include "output/html_page.h"
 #include "output/listing_writer.h"
 
 namespace {
@@ -175,6 +176,7 @@ void StartSegment(RunState& state, const Segment& segment) {
 void WriteDataBlock(RunState& state) {
     ResultReplacement result(state.asmFile, state.resultName);
     if (KeepsListedLines(state)) state.asmFile.CountLines();
+    KeepResultForPage(state);
     const std::vector<Region>& regions = state.image.regions;
     // The labels that address words refer to but that start no block (a table word that points
     // outside the image, a run address that does not count): each gets an equate.

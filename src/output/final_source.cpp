@@ -307,7 +307,7 @@ void CopyListing(RunState& state, ListingLines& listing) {
         for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
             if (listed->line != line) continue;
             WriteComments(state, listed->first, listed->end);
-            listed->resultLine = state.asmFile.LinesWritten();
+            listed->resultLine = static_cast<uint32_t>(state.asmFile.LinesWritten());
         }
     };
     if (state.listingKept) {
@@ -421,6 +421,7 @@ void WriteFinalSource(RunState& state) {
     ResultReplacement result(state.asmFile, resultName);
     state.phase = 3;
     if (state.writePage == 1) state.asmFile.CountLines();  // where each listed line goes
+    KeepResultForPage(state);
     WriteEquates(state);
     CopyListing(state, listing);
     listing.Close();

@@ -24,7 +24,8 @@ namespace {
 enum class RefKind : uint8_t { Call, Jump, Branch, Read, Write, ReadWrite, Table };
 constexpr const char* kRefKindNames[] = {
     "call", "jump", "branch", "read", "write", "read-modify-write", "table"};
-constexpr size_t kInlineReferences = 4;  // more are folded away beside the line
+constexpr size_t kInlineReferences = 4;       // more are folded away beside the line
+constexpr size_t kKeptResultLimit = 4 << 20;  // a larger result is read again
 
 struct Reference {
     uint32_t line;  // counted from 0
@@ -72,7 +73,7 @@ std::string UpperCase(std::string_view name) {
 // the generated labels, most of them, in a table by layer and address.
 struct Symbols {
     std::unordered_map<std::string, uint32_t> index;
-    std::vector<std::vector<int32_t>> generated;  // per layer: per address, the symbol or -1
+    std::unordered_map<uint32_t, uint32_t> generated;  // by layer and address
     std::vector<Symbol> list;
 
     // Adds the name defined on the line, unless it is there already.
@@ -81,10 +82,9 @@ struct Symbols {
         size_t layer;
         uint32_t address;
         if (IsGeneratedLabel(name, layer, address)) {
-            if (generated.size() <= layer) generated.resize(layer + 1);
-            if (generated[layer].empty()) generated[layer].assign(0x10000, -1);
-            if (generated[layer][address] >= 0) return;
-            generated[layer][address] = static_cast<int32_t>(number);
+            if (!generated.emplace(static_cast<uint32_t>(layer << 16) | address, number).second) {
+                return;
+            }
         } else if (!index.emplace(UpperCase(name), number).second) {
             return;
         }
@@ -100,8 +100,8 @@ struct Symbols {
         size_t layer;
         uint32_t address;
         if (IsGeneratedLabel(name, layer, address)) {
-            return layer < generated.size() && !generated[layer].empty() ? generated[layer][address]
-                                                                         : -1;
+            const auto it = generated.find(static_cast<uint32_t>(layer << 16) | address);
+            return it == generated.end() ? -1 : static_cast<int>(it->second);
         }
         key.assign(name);
         for (char& c : key) {
@@ -294,19 +294,16 @@ struct Mention {
 // the order of the lines).
 Symbols CollectSymbols(const std::vector<std::string_view>& lines, std::vector<Mention>& mentions) {
     Symbols symbols;
-    std::vector<LineParts> parts(lines.size());
     for (size_t n = 0; n < lines.size(); ++n) {
-        parts[n] = PartsOf(lines[n]);
+        const LineParts parts = PartsOf(lines[n]);
         // The first definition of a name is the one linked to.
-        if (!parts[n].name.empty()) {
-            symbols.Add(parts[n].name, static_cast<uint32_t>(n), parts[n].isEquate);
-        }
+        if (!parts.name.empty()) symbols.Add(parts.name, static_cast<uint32_t>(n), parts.isEquate);
     }
     for (size_t n = 0; n < lines.size(); ++n) {
         RefKind kind = RefKind::Read;
         bool kindKnown = false;
         ForEachReference(
-            lines[n], parts[n], symbols,
+            lines[n], PartsOf(lines[n]), symbols,
             [&](size_t at, size_t length, int symbol, std::string_view mnemonic) {
                 if (!kindKnown) kind = KindOfMnemonic(mnemonic), kindKnown = true;
                 mentions.push_back({static_cast<uint32_t>(n), static_cast<uint32_t>(at),
@@ -635,6 +632,10 @@ var n=lineAt(+t.dataset.r,a);if(location.hash==='#L'+n)goLine(n);else location.h
 
 }  // namespace
 
+void KeepResultForPage(RunState& state) {
+    if (state.writePage == 1) state.asmFile.KeepCopy(&state.resultText, kKeptResultLimit);
+}
+
 std::string PageNameOf(const std::string& resultName) {
     const size_t slash = resultName.rfind('/');
     const size_t leaf = slash == std::string::npos ? 0 : slash + 1;
@@ -644,16 +645,27 @@ std::string PageNameOf(const std::string& resultName) {
 }
 
 void WriteHtmlPage(RunState& state) {
+    std::vector<std::string_view> lines;
     std::string text;
     std::vector<uint32_t> ends;
-    TextReader reader;
-    reader.Open(state.resultName);
-    reader.ReadAllLines(text, ends);
-    reader.Close();
-    std::vector<std::string_view> lines;
-    lines.reserve(ends.size());
-    for (size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
-        lines.emplace_back(text.data() + start, ends[i] - start);
+    if (state.asmFile.KeptCopy()) {
+        // The result as it was written: lines that end CR LF, the last one perhaps without.
+        const std::string_view kept = state.resultText;
+        for (size_t start = 0; start < kept.size();) {
+            size_t end = kept.find("\r\n", start);
+            if (end == std::string_view::npos) end = kept.size();
+            lines.push_back(kept.substr(start, end - start));
+            start = end + 2;
+        }
+    } else {
+        TextReader reader;
+        reader.Open(state.resultName);
+        reader.ReadAllLines(text, ends);
+        reader.Close();
+        lines.reserve(ends.size());
+        for (size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
+            lines.emplace_back(text.data() + start, ends[i] - start);
+        }
     }
     EndListedLines(state);
 
