@@ -47,7 +47,7 @@ std::unique_ptr<RunState> RunKeepingFiles(const std::vector<std::string>& argume
 
 void RemoveRunFiles() {
     for (const char* name : {"image.asm", "image.asm.partial", "image.$$$", "_tmp.$$$", "_temp.$$$",
-                             "image.expected", "image.rebuild"})
+                             "image.expected", "image.rebuild", "image.html", "image.html.partial"})
         std::remove(name);
 }
 

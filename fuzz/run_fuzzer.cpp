@@ -22,8 +22,8 @@
 
 namespace {
 
-const char* const kOptions[] = {"-a",  "-s", "-bc", "-bd", "-bac", "-bad", "-sa",
-                                "-sd", "-m", "-l",  "-d",  "-S",   "/BAD", "-x"};
+const char* const kOptions[] = {"-a", "-s", "-bc", "-bd", "-bac", "-bad", "-sa", "-sd",
+                                "-m", "-l", "-d",  "-S",  "/BAD", "-x",   "-w"};
 
 std::string OptionText(uint8_t selector, uint32_t number) {
     std::string text = kOptions[selector % (sizeof kOptions / sizeof kOptions[0])];
