@@ -254,6 +254,15 @@ void WriteUnplacedComments(RunState& state) {
     }
 }
 
+void StartListedLines(RunState& state) {
+    constexpr int64_t kRoomLimit = 1 << 20;  // untouched room costs nothing
+    state.listedLines.clear();
+    if (!KeepsListedLines(state)) return;
+    int64_t bytes = 0;
+    for (const Region& region : state.image.regions) bytes += region.length;
+    state.listedLines.reserve(static_cast<size_t>(std::min(bytes, kRoomLimit)));
+}
+
 void NoteListedLine(RunState& state, int64_t first, int64_t end, int region, bool isTable) {
     if (!KeepsListedLines(state)) return;
     // Lines are counted in 32 bits: a listing holds fewer than four in every byte of a 16 MB image.

@@ -73,6 +73,10 @@ inline bool KeepsListedLines(const RunState& state) {
     return !state.userComments.empty() || state.writePage == 1;
 }
 
+// Empties the record of listed lines and, when the run keeps it, makes room for as many lines as
+// the image has bytes (up to a million), so that it does not grow by copying.
+void StartListedLines(RunState& state);
+
 // Records, when the run keeps them, that the next line the listing writes holds the bytes from
 // first on (to end; -1 for a data line, whose end comes with the line after it); isTable: a line
 // of address words.

@@ -175,6 +175,7 @@ void StartSegment(RunState& state, const Segment& segment) {
 
 void WriteDataBlock(RunState& state) {
     ResultReplacement result(state.asmFile, state.resultName);
+    StartListedLines(state);
     if (KeepsListedLines(state)) state.asmFile.CountLines();
     KeepResultForPage(state);
     const std::vector<Region>& regions = state.image.regions;

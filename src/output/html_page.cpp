@@ -216,6 +216,11 @@ void ForEachReference(std::string_view line, const LineParts& parts, const Symbo
             const size_t start = i;
             while (i < line.size() && IsNameChar(line[i])) ++i;
             if (i < line.size() && (line[i] == '(' || line[i] == '\'')) continue;  // a(, c'
+            // An index register after its comma is no name.
+            if (i - start == 1 && start > 0 && line[start - 1] == ',' &&
+                (c == 'x' || c == 'y' || c == 'X' || c == 'Y')) {
+                continue;
+            }
             const int symbol = symbols.Find(line.substr(start, i - start));
             if (symbol >= 0) found(start, i - start, symbol, word);
         } else {
@@ -332,6 +337,11 @@ void AppendNumber(std::string& out, uint64_t value) {
         value /= 10;
     } while (value);
     out.append(at, end);
+}
+
+void AppendSigned(std::string& out, int64_t value) {
+    if (value < 0) out += '-';
+    AppendNumber(out, static_cast<uint64_t>(value < 0 ? -value : value));
 }
 
 // Links to the lines of the references, from the first on, at most count of them.
@@ -499,10 +509,42 @@ std::vector<Strip> StripsOf(const RunState& state) {
     return strips;
 }
 
-std::string Percent(int64_t part, int64_t whole) {
-    const int64_t tenths = whole > 0 ? part * 100000 / whole : 0;
-    return std::to_string(tenths / 1000) + "." + std::to_string(tenths / 100 % 10) +
-           std::to_string(tenths / 10 % 10) + std::to_string(tenths % 10) + "%";
+// The part of the whole in per cent, with three decimals.
+void AppendPercent(std::string& out, int64_t part, int64_t whole) {
+    const int64_t thousandths = whole > 0 ? part * 100000 / whole : 0;
+    AppendNumber(out, static_cast<uint64_t>(thousandths / 1000));
+    out += '.';
+    out += static_cast<char>('0' + thousandths / 100 % 10);
+    out += static_cast<char>('0' + thousandths / 10 % 10);
+    out += static_cast<char>('0' + thousandths % 10);
+    out += '%';
+}
+
+// A mark of the map: its class, its place, what a click on it reads (region, first and end
+// address) and its title.
+void AppendMark(std::string& out, const char* kind, const char* name, int64_t first, int64_t end,
+                int64_t low, int64_t high, int region, bool isEntry) {
+    out += "<b class=\"";
+    out += kind;
+    out += "\" style=\"left:";
+    AppendPercent(out, first - low, high - low);
+    if (!isEntry) {
+        out += ";width:";
+        AppendPercent(out, end - first, high - low);
+    }
+    out += "\" data-r=\"";
+    AppendNumber(out, static_cast<uint64_t>(region));
+    out += "\" data-a=\"";
+    AppendNumber(out, static_cast<uint64_t>(first));
+    out += "\" data-e=\"";
+    AppendNumber(out, static_cast<uint64_t>(end));
+    out += "\" title=\"";
+    if (isEntry) {
+        out += "entry point $" + FormatHex(first, 4);
+    } else {
+        out += "$" + FormatHex(first, 4) + "-$" + FormatHex(end - 1, 4) + " " + name;
+    }
+    out += "\"></b>";
 }
 
 void AppendMap(std::string& out, const RunState& state, const std::vector<std::vector<Run>>& runs,
@@ -519,24 +561,16 @@ void AppendMap(std::string& out, const RunState& state, const std::vector<std::v
                FormatHex(high - 1, 4) + "</div>\n<div class=\"strip\">";
         for (int r : strip.regions) {
             for (const Run& run : runs[static_cast<size_t>(r)]) {
-                const std::string title = "$" + FormatHex(run.first, 4) + "-$" +
-                                          FormatHex(run.end - 1, 4) + " " +
-                                          kStretchNames[static_cast<int>(run.kind)];
-                out += "<b class=\"" + std::string(kStretchClasses[static_cast<int>(run.kind)]) +
-                       "\" style=\"left:" + Percent(run.first - low, high - low) +
-                       ";width:" + Percent(run.end - run.first, high - low) + "\" data-r=\"" +
-                       std::to_string(r) + "\" data-a=\"" + std::to_string(run.first) +
-                       "\" data-e=\"" + std::to_string(run.end) + "\" title=\"" + title + "\"></b>";
+                AppendMark(out, kStretchClasses[static_cast<int>(run.kind)],
+                           kStretchNames[static_cast<int>(run.kind)], run.first, run.end, low, high,
+                           r, false);
             }
         }
         for (int64_t entry : entries) {
             for (int r : strip.regions) {
                 const Region& region = regions[static_cast<size_t>(r)];
                 if (entry < region.address || entry >= EndAddress(region)) continue;
-                out += "<b class=\"e\" style=\"left:" + Percent(entry - low, high - low) +
-                       "\" data-r=\"" + std::to_string(r) + "\" data-a=\"" + std::to_string(entry) +
-                       "\" data-e=\"" + std::to_string(entry + 1) + "\" title=\"entry point $" +
-                       FormatHex(entry, 4) + "\"></b>";
+                AppendMark(out, "e", "", entry, entry + 1, low, high, r, true);
                 break;
             }
         }
@@ -558,12 +592,14 @@ void AppendLineTable(std::string& out, const RunState& state) {
     for (size_t r = 0; r < regions.size(); ++r) {
         if (!lines[r].empty()) fallback = static_cast<int64_t>(lines[r].front()->resultLine) + 1;
         out += r ? ",[" : "[";
-        out += std::to_string(fallback);
+        AppendNumber(out, static_cast<uint64_t>(fallback));
         int64_t address = regions[r].address, number = fallback;
         for (const ListedLine* line : lines[r]) {
             const int64_t lineNumber = static_cast<int64_t>(line->resultLine) + 1;
-            out += ',' + std::to_string(line->first - address) + ',' +
-                   std::to_string(lineNumber - number);
+            out += ',';
+            AppendSigned(out, line->first - address);
+            out += ',';
+            AppendSigned(out, lineNumber - number);
             address = line->first;
             number = lineNumber;
         }
@@ -572,7 +608,7 @@ void AppendLineTable(std::string& out, const RunState& state) {
     out += "],A=[";
     for (size_t r = 0; r < regions.size(); ++r) {
         if (r) out += ',';
-        out += std::to_string(regions[r].address);
+        AppendSigned(out, regions[r].address);
     }
     out += "];\n";
 }

@@ -519,7 +519,7 @@ void WriteListing(RunState& state) {
     state.innerLabels.clear();
     state.asmFile.Create(state.sourceName + kListingExtension);
     state.asmFile.KeepCopy(&state.listingText, kKeptListingLimit);
-    state.listedLines.clear();
+    StartListedLines(state);
     if (KeepsListedLines(state)) state.asmFile.CountLines();
     state.phase = 2;
     state.dataColumn = 0;
