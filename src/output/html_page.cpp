@@ -1,7 +1,6 @@
 #include "output/html_page.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,7 +11,6 @@
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "engine/user_notes.h"
-#include "files/console.h"
 #include "files/result_replacement.h"
 #include "files/text_reader.h"
 #include "files/text_writer.h"
@@ -61,11 +59,17 @@ bool IsGeneratedLabel(std::string_view name, size_t& layer, uint32_t& address) {
     return true;
 }
 
-std::string UpperCase(std::string_view name) {
-    std::string upper(name);
+// The name in upper case, into the text (the assembler ignores the case of names).
+void AssignUpperCase(std::string& upper, std::string_view name) {
+    upper.assign(name);
     for (char& c : upper) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
+}
+
+std::string UpperCase(std::string_view name) {
+    std::string upper;
+    AssignUpperCase(upper, name);
     return upper;
 }
 
@@ -103,10 +107,7 @@ struct Symbols {
             const auto it = generated.find(static_cast<uint32_t>(layer << 16) | address);
             return it == generated.end() ? -1 : static_cast<int>(it->second);
         }
-        key.assign(name);
-        for (char& c : key) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
+        AssignUpperCase(key, name);
         const auto it = index.find(key);
         return it == index.end() ? -1 : static_cast<int>(it->second);
     }
@@ -180,8 +181,6 @@ RefKind KindOfMnemonic(std::string_view mnemonic) {
     }
 }
 
-// Calls found(position, length, symbol, kind) for every label or name the line's statement
-// refers to, in order.
 // Calls found(position, length, symbol, mnemonic) for every label or name the line's statement
 // refers to, in order; mnemonic: the statement's first word.
 template <typename Found>
