@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Opens pages that -w writes in headless Chromium, through ChromeDriver's WebDriver interface:
-the page of a raw image and of a load file, each from disk. Each must load with no error on the
+the page of a raw image, of a load file and of a C program compiled by cc65, each from disk. Each must load with no error on the
 browser's console; a click on a label's link must go to the line that defines it, and a click on
 the map's entry point to the line of that address.
 
@@ -22,7 +22,7 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'roundtrip'))
-from atari_files import synthetic_files  # noqa: E402
+from atari_files import compiled_files, synthetic_files  # noqa: E402
 
 CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
                   '--disable-background-networking', '--disable-component-update', '--disable-sync',
@@ -141,9 +141,12 @@ def main():
         shutil.copy(os.path.join(project, 'examples', 'hello.bin'), work)
         name, data = synthetic_files()[0]
         open(os.path.join(work, name), 'wb').write(data)
+        compiled, program = compiled_files(work)[0]  # a C program compiled by cc65
+        open(os.path.join(work, 'compiled.xex'), 'wb').write(program)
         runs = [(['hello.bin', '-a$0600', '-l', '-sa', '-n$0600=Start'], 'hello.html', 'E_0624',
                  'Start\t'),
-                ([name, '-x', '-l', '-sa'], name.split('.')[0] + '.html', None, 'E_')]
+                ([name, '-x', '-l', '-sa'], name.split('.')[0] + '.html', None, 'E_'),
+                (['compiled.xex', '-x', '-l'], 'compiled.html', None, 'E_')]
         browser = Browser(os.path.join(work, 'profile'))
         try:
             for arguments, page, label, start in runs:
