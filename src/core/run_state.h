@@ -97,8 +97,8 @@ struct UserComment {
 // its number there (counted from 0). Kept only when there are comments to place or a page to
 // write.
 struct ListedLine {
-    uint32_t line = 0;
-    uint32_t resultLine = 0;
+    uint64_t line = 0;
+    uint64_t resultLine = 0;
     int64_t first = 0;
     int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
     int region = 0;

@@ -265,8 +265,7 @@ void StartListedLines(RunState& state) {
 
 void NoteListedLine(RunState& state, int64_t first, int64_t end, int region, bool isTable) {
     if (!KeepsListedLines(state)) return;
-    // Lines are counted in 32 bits: a listing holds fewer than four in every byte of a 16 MB image.
-    const uint32_t line = static_cast<uint32_t>(state.asmFile.LinesWritten());
+    const uint64_t line = state.asmFile.LinesWritten();
     state.listedLines.push_back({line, line, first, end, region, end < 0, isTable});
 }
 

@@ -307,7 +307,7 @@ void CopyListing(RunState& state, ListingLines& listing) {
         for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
             if (listed->line != line) continue;
             WriteComments(state, listed->first, listed->end);
-            listed->resultLine = static_cast<uint32_t>(state.asmFile.LinesWritten());
+            listed->resultLine = state.asmFile.LinesWritten();
         }
     };
     if (state.listingKept) {
