@@ -3,6 +3,7 @@
 // into a bit mask (by one instruction where the processor has it, else by a multiplication).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -41,6 +42,18 @@ inline int BitCount(uint32_t value) {
     value = (value & 0x33333333u) + ((value >> 2) & 0x33333333u);
     value = (value + (value >> 4)) & 0x0F0F0F0Fu;
     return static_cast<int>((value * 0x01010101u) >> 24);
+}
+
+// The number of line feeds in [from, from + size).
+inline uint64_t CountLineFeeds(const char* from, size_t size) {
+    uint64_t count = 0;
+    const char* const end = from + size;
+    for (; end - from >= static_cast<std::ptrdiff_t>(sizeof(CharChunk));
+         from += sizeof(CharChunk)) {
+        count += static_cast<uint64_t>(BitCount(MatchBits(LoadChunk(from) == '\n')));
+    }
+    for (; from < end; ++from) count += *from == '\n';
+    return count;
 }
 
 // The first line feed, carriage return or $1A in [from, end), or end.

@@ -27,7 +27,6 @@ void TextWriter::Create(const std::string& name) {
     copy_ = nullptr;
     countLines_ = false;
     lines_ = 0;
-    countedUpTo_ = 0;
     if (!buffer_) buffer_.reset(new char[kBufferSize]);  // uninitialized: pages touched as used
     used_ = 0;
     name_ = name;
@@ -103,34 +102,16 @@ void TextWriter::WriteAll(const char* data, size_t size) {
 }
 
 void TextWriter::Flush() {
-    LinesWritten();  // counts what is still uncounted in the buffer
     const size_t count = used_;
     used_ = 0;
-    countedUpTo_ = 0;
     WriteAll(buffer_.get(), count);
-}
-
-void TextWriter::CountLineEnds(const char* data, size_t size) {
-    for (const char* end = data + size; (data = static_cast<const char*>(std::memchr(
-                                             data, '\n', static_cast<size_t>(end - data))));
-         ++data) {
-        ++lines_;
-    }
-}
-
-uint64_t TextWriter::LinesWritten() {
-    if (countLines_ && countedUpTo_ < used_) {
-        CountLineEnds(buffer_.get() + countedUpTo_, used_ - countedUpTo_);
-        countedUpTo_ = used_;
-    }
-    return lines_;
 }
 
 void TextWriter::WriteThroughFlush(std::string_view text) {
     if (fd_ < 0) FailIo(EBADF, name_);
+    if (countLines_) lines_ += CountLineFeeds(text.data(), text.size());
     if (text.size() > kBufferSize - used_) Flush();
     if (text.size() > kBufferSize) {
-        if (countLines_) CountLineEnds(text.data(), text.size());
         WriteAll(text.data(), text.size());
         return;
     }

@@ -3,11 +3,14 @@
 // with the I/O report (FailIo). Files are never written through a symbolic link.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "files/char_scan.h"
 
 // A text file written line by line; every line ends CR LF. Text is collected and handed to the
 // file in large pieces; each hand-over is checked. Creating refuses a symbolic link and anything
@@ -34,13 +37,15 @@ class TextWriter {
     bool KeptCopy() const { return copy_ != nullptr; }
 
     // Counts the lines written from now on: LinesWritten is the number of line ends so far.
+    // Counted as they are written, so that asking often costs nothing.
     void CountLines() { countLines_ = true; }
-    uint64_t LinesWritten();
+    uint64_t LinesWritten() const { return lines_; }
 
     void Write(std::string_view text) {  // no line end added
         if (fd_ >= 0 && text.size() <= kBufferSize - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
+            if (countLines_) lines_ += CountLineFeeds(text.data(), text.size());
             return;
         }
         WriteThroughFlush(text);
@@ -51,17 +56,21 @@ class TextWriter {
         if (fd_ >= 0 && N <= kBufferSize - used_) {
             std::memcpy(buffer_.get() + used_, text, N);
             used_ += N;
+            if (countLines_) lines_ += CountLineFeeds(text, N);
             return;
         }
         WriteThroughFlush(std::string_view(text, N));
     }
+    // The text of a line holds no line feed (only the line end counts as one).
     void WriteLine(std::string_view text) {
+        assert(text.find('\n') == std::string_view::npos);
         if (fd_ >= 0 && text.size() + 2 <= kBufferSize - used_) {
             char* at = buffer_.get() + used_;
             std::memcpy(at, text.data(), text.size());
             at[text.size()] = '\r';
             at[text.size() + 1] = '\n';
             used_ += text.size() + 2;
+            lines_ += countLines_;
             return;
         }
         WriteThroughFlush(text);
@@ -69,8 +78,6 @@ class TextWriter {
     }
 
   private:
-    void CountLineEnds(const char* data, size_t size);
-
     static constexpr size_t kBufferSize = 64 * 1024;
 
     void WriteThroughFlush(std::string_view text);  // when the text does not fit the buffer
@@ -84,6 +91,5 @@ class TextWriter {
     std::string* copy_ = nullptr;
     size_t copyLimit_ = 0;
     bool countLines_ = false;
-    uint64_t lines_ = 0;      // line ends counted so far
-    size_t countedUpTo_ = 0;  // ... up to here in the buffer
+    uint64_t lines_ = 0;  // line ends counted so far
 };
