@@ -92,13 +92,11 @@ struct UserComment {
     std::string text;
 };
 
-// A line of the listing that holds bytes of the image: its number in the listing, the addresses
-// it holds [first, end) and its region; whether it holds data; and, once the result is written,
-// its number there (counted from 0). Kept only when there are comments to place or a page to
-// write.
+// A line of the listing that holds bytes of the image: its number (counted from 0) in the
+// listing, and in the result once that is written; the addresses it holds [first, end) and its
+// region; whether it holds data. Kept only when there are comments to place or a page to write.
 struct ListedLine {
     uint64_t line = 0;
-    uint64_t resultLine = 0;
     int64_t first = 0;
     int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
     int region = 0;
@@ -208,7 +206,6 @@ struct RunState {
     // enough (listingKept), and the inner-label entries it wrote: key, replacement.
     std::string listingText;
     bool listingKept = false;
-    std::string resultText;  // with -w: the result as written, when it stays within a limit
     std::vector<std::pair<std::string, std::string>> innerLabels;
     size_t nameWidth = 0;
 

@@ -266,7 +266,7 @@ void StartListedLines(RunState& state) {
 void NoteListedLine(RunState& state, int64_t first, int64_t end, int region, bool isTable) {
     if (!KeepsListedLines(state)) return;
     const uint64_t line = state.asmFile.LinesWritten();
-    state.listedLines.push_back({line, line, first, end, region, end < 0, isTable});
+    state.listedLines.push_back({line, first, end, region, end < 0, isTable});
 }
 
 void EndListedLines(RunState& state) {

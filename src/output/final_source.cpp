@@ -307,7 +307,17 @@ void CopyListing(RunState& state, ListingLines& listing) {
         for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
             if (listed->line != line) continue;
             WriteComments(state, listed->first, listed->end);
-            listed->resultLine = state.asmFile.LinesWritten();
+            listed->line = state.asmFile.LinesWritten();  // from now on its line in the result
+        }
+    };
+    // Without comments to place (the lines are kept for the page), a line goes out so many
+    // lines further down as there are lines before the listing and empty lines after jumps
+    // before it: only the lines that hold a jump need a look.
+    const bool placeComments = !state.userComments.empty();
+    uint64_t shift = state.listedLines.empty() ? 0 : state.asmFile.LinesWritten();
+    auto placeUpTo = [&](size_t line) {
+        for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
+            listed->line += shift;
         }
     };
     if (state.listingKept) {
@@ -318,7 +328,7 @@ void CopyListing(RunState& state, ListingLines& listing) {
             copied = end;
         };
         const auto handle = [&](size_t at, size_t next, bool rewrite, bool flow, size_t index) {
-            if (listed != state.listedLines.end() && listed->line <= index) {
+            if (placeComments && listed != state.listedLines.end() && listed->line <= index) {
                 copyUpTo(at);
                 commentsBefore(index);
             }
@@ -336,12 +346,14 @@ void CopyListing(RunState& state, ListingLines& listing) {
             if (flow) {
                 copyUpTo(next);
                 state.asmFile.WriteLine("");
+                if (!placeComments) placeUpTo(index), ++shift;
             }
         };
         // Comments go before given lines: then every line is looked at.
-        lines = state.listedLines.empty() ? ScanLines<false>(text, labels, handle)
-                                          : ScanLines<true>(text, labels, handle);
+        lines = placeComments ? ScanLines<true>(text, labels, handle)
+                              : ScanLines<false>(text, labels, handle);
         copyUpTo(text.size());
+        if (!placeComments) placeUpTo(SIZE_MAX);
     } else {
         while (!listing.AtEnd()) {
             std::string_view line = listing.Next();
@@ -421,7 +433,6 @@ void WriteFinalSource(RunState& state) {
     ResultReplacement result(state.asmFile, resultName);
     state.phase = 3;
     if (state.writePage == 1) state.asmFile.CountLines();  // where each listed line goes
-    KeepResultForPage(state);
     WriteEquates(state);
     CopyListing(state, listing);
     listing.Close();
