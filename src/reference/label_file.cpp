@@ -1,6 +1,7 @@
 #include "reference/label_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 #include "core/address_table.h"
@@ -210,27 +211,72 @@ std::string_view NameOfAddressFor(RunState& state, uint16_t address, char access
     return NameOfAddress(state, address);
 }
 
+namespace {
+
+// Three letters as one number, so that a mnemonic is told by one switch.
+constexpr uint32_t ThreeLetters(const char* text) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(text[0])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
+           static_cast<unsigned char>(text[2]);
+}
+
+}  // namespace
+
 OperandUse UseOfMnemonic(std::string_view mnemonic) {
-    static const char* const kReads[] = {"lda", "ldx", "ldy", "bit", "cmp", "cpx", "cpy",
-                                         "adc", "sbc", "and", "ora", "eor", "lax", "las"};
-    static const char* const kWrites[] = {"sta", "stx", "sty", "sax", "sha",
-                                          "shx", "shy", "shs", "tas", "stz"};
-    // The undocumented ones under MADS's names and under the names other assemblers use.
-    static const char* const kReadWrites[] = {"inc", "dec", "asl", "lsr", "rol", "ror", "aso",
-                                              "rln", "lse", "rrd", "dcp", "isb", "slo", "rla",
-                                              "sre", "rra", "isc", "trb", "tsb", "rmb", "smb"};
     if (mnemonic.size() < 3) return OperandUse::Other;
-    mnemonic = mnemonic.substr(0, 3);
-    for (const char* read : kReads) {
-        if (mnemonic == read) return OperandUse::Read;
+    switch (ThreeLetters(mnemonic.data())) {
+        case ThreeLetters("lda"):
+        case ThreeLetters("ldx"):
+        case ThreeLetters("ldy"):
+        case ThreeLetters("bit"):
+        case ThreeLetters("cmp"):
+        case ThreeLetters("cpx"):
+        case ThreeLetters("cpy"):
+        case ThreeLetters("adc"):
+        case ThreeLetters("sbc"):
+        case ThreeLetters("and"):
+        case ThreeLetters("ora"):
+        case ThreeLetters("eor"):
+        case ThreeLetters("lax"):
+        case ThreeLetters("las"):
+            return OperandUse::Read;
+        case ThreeLetters("sta"):
+        case ThreeLetters("stx"):
+        case ThreeLetters("sty"):
+        case ThreeLetters("sax"):
+        case ThreeLetters("sha"):
+        case ThreeLetters("shx"):
+        case ThreeLetters("shy"):
+        case ThreeLetters("shs"):
+        case ThreeLetters("tas"):
+        case ThreeLetters("stz"):
+            return OperandUse::Write;
+        // The undocumented ones under MADS's names and under the names other assemblers use.
+        case ThreeLetters("inc"):
+        case ThreeLetters("dec"):
+        case ThreeLetters("asl"):
+        case ThreeLetters("lsr"):
+        case ThreeLetters("rol"):
+        case ThreeLetters("ror"):
+        case ThreeLetters("aso"):
+        case ThreeLetters("rln"):
+        case ThreeLetters("lse"):
+        case ThreeLetters("rrd"):
+        case ThreeLetters("dcp"):
+        case ThreeLetters("isb"):
+        case ThreeLetters("slo"):
+        case ThreeLetters("rla"):
+        case ThreeLetters("sre"):
+        case ThreeLetters("rra"):
+        case ThreeLetters("isc"):
+        case ThreeLetters("trb"):
+        case ThreeLetters("tsb"):
+        case ThreeLetters("rmb"):
+        case ThreeLetters("smb"):
+            return OperandUse::ReadWrite;
+        default:
+            return OperandUse::Other;
     }
-    for (const char* write : kWrites) {
-        if (mnemonic == write) return OperandUse::Write;
-    }
-    for (const char* both : kReadWrites) {
-        if (mnemonic == both) return OperandUse::ReadWrite;
-    }
-    return OperandUse::Other;
 }
 
 char AccessOfPattern(const std::string& pattern) {
