@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "files/created_files.h"
@@ -44,6 +45,27 @@ std::FILE* OpenForReading(const std::string& name) {
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (!file) FailIo(errno, name);
     return file;
+}
+
+void ReadWholeFile(const std::string& name, std::string& text) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(name), std::fclose);
+    struct stat info {};
+    const size_t expected = fstat(fileno(file.get()), &info) == 0 && info.st_size > 0
+                                ? static_cast<size_t>(info.st_size)
+                                : 0;
+    text.resize(expected + 1);  // a byte more: the read that meets the end is short
+    size_t filled = 0;
+    for (;;) {
+        if (filled == text.size()) text.resize(filled + kReadChunk);
+        const size_t wanted = text.size() - filled;
+        const size_t got = std::fread(text.data() + filled, 1, wanted, file.get());
+        filled += got;
+        if (got == wanted) continue;
+        if (std::ferror(file.get())) FailIo(errno, name);
+        break;
+    }
+    text.resize(filled);
+    if (std::fclose(file.release()) != 0) FailIo(errno, name);
 }
 
 bool FileExists(const std::string& name) {

@@ -22,6 +22,10 @@ bool CanWriteFile(const std::string& name);
 // Opens the file for reading, refusing pipes and devices: opening them could wait for ever.
 std::FILE* OpenForReading(const std::string& name);
 
+// Reads the whole file into the text as it stands, byte for byte (the text's room is used
+// again).
+void ReadWholeFile(const std::string& name, std::string& text);
+
 // The folder that holds the named file: "." for a bare name.
 std::string FolderOf(const std::string& name);
 

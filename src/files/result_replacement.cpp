@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "files/file_ops.h"
 #include "files/stops.h"
 #include "files/text_writer.h"
@@ -30,6 +32,13 @@ void ResultReplacement::Remove() {
 
 void ResultReplacement::PutInPlace() {
     writer_.Close();
+    ReplaceFile(unfinishedName_, resultName_);
+    placed_ = true;
+}
+
+void ResultReplacement::PutInPlaceOfRemoved() {
+    writer_.Close();
+    if (unlink(resultName_.c_str()) != 0 && errno != ENOENT) FailIo(errno, resultName_);
     ReplaceFile(unfinishedName_, resultName_);
     placed_ = true;
 }

@@ -22,6 +22,13 @@ class ResultReplacement {
     // Closes the unfinished file and puts it in place of the result.
     void PutInPlace();
 
+    // The same, for a file that nothing waits for: the old one is removed first, so that the new
+    // one takes a name that is free. A file put over another is pushed to the disk at once by some
+    // file systems (ext4 does, to keep the old contents safe); a page a browser reads is not worth
+    // that wait. Should the run end right between the two steps, the file keeps its unfinished
+    // name.
+    void PutInPlaceOfRemoved();
+
   private:
     void Remove();  // the unfinished file, closed and removed
 
