@@ -177,7 +177,6 @@ void WriteDataBlock(RunState& state) {
     ResultReplacement result(state.asmFile, state.resultName);
     StartListedLines(state);
     if (KeepsListedLines(state)) state.asmFile.CountLines();
-    KeepResultForPage(state);
     const std::vector<Region>& regions = state.image.regions;
     // The labels that address words refer to but that start no block (a table word that points
     // outside the image, a run address that does not count): each gets an equate.

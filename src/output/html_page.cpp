@@ -2,159 +2,32 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/image_map.h"
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "engine/user_notes.h"
+#include "files/char_scan.h"
+#include "files/file_ops.h"
 #include "files/result_replacement.h"
-#include "files/text_reader.h"
 #include "files/text_writer.h"
 #include "reference/label_file.h"
 
+// The page carries the listing with its names marked, and leaves the rest to its script: the
+// lists of references, the map's marks and the table from addresses to lines go in as compact
+// data, so that the page stays about the size of the result and is written in a moment.
+
 namespace {
 
-// What a line does with a label or name it refers to.
+// What a line does with a label or name it refers to; the letter that stands for it in the
+// page's data.
 enum class RefKind : uint8_t { Call, Jump, Branch, Read, Write, ReadWrite, Table };
-constexpr const char* kRefKindNames[] = {
-    "call", "jump", "branch", "read", "write", "read-modify-write", "table"};
-constexpr size_t kInlineReferences = 4;       // more are folded away beside the line
-constexpr size_t kKeptResultLimit = 4 << 20;  // a larger result is read again
-
-struct Reference {
-    uint32_t line;  // counted from 0
-    RefKind kind;
-};
-
-struct Symbol {
-    std::string name;  // as the defining line writes it
-    std::string key;   // in upper case
-    uint32_t line = UINT32_MAX;
-    bool isEquate = false;
-    std::vector<Reference> references;
-};
-
-// The layer and address of a generated label as the program writes it: "E", the layer's number
-// without leading zeros (none for the first layer), "_" and four upper-case hex digits. False
-// for any other name.
-bool IsGeneratedLabel(std::string_view name, size_t& layer, uint32_t& address) {
-    if (name.size() < 6 || name[0] != 'E' || name[name.size() - 5] != '_') return false;
-    const std::string_view digits = name.substr(1, name.size() - 6);
-    if (digits.size() > 3 || (!digits.empty() && digits[0] == '0')) return false;
-    layer = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return false;
-        layer = layer * 10 + static_cast<size_t>(c - '0');
-    }
-    address = 0;
-    for (const char c : name.substr(name.size() - 4)) {
-        const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-        if (value < 0) return false;
-        address = address * 16 + static_cast<uint32_t>(value);
-    }
-    return true;
-}
-
-// The name in upper case, into the text (the assembler ignores the case of names).
-void AssignUpperCase(std::string& upper, std::string_view name) {
-    upper.assign(name);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-}
-
-std::string UpperCase(std::string_view name) {
-    std::string upper;
-    AssignUpperCase(upper, name);
-    return upper;
-}
-
-// The labels and names of the result, by their upper-case form (the assembler ignores case);
-// the generated labels, most of them, in a table by layer and address.
-struct Symbols {
-    std::unordered_map<std::string, uint32_t> index;
-    std::unordered_map<uint32_t, uint32_t> generated;  // by layer and address
-    std::vector<Symbol> list;
-
-    // Adds the name defined on the line, unless it is there already.
-    void Add(std::string_view name, uint32_t line, bool isEquate) {
-        const uint32_t number = static_cast<uint32_t>(list.size());
-        size_t layer;
-        uint32_t address;
-        if (IsGeneratedLabel(name, layer, address)) {
-            if (!generated.emplace(static_cast<uint32_t>(layer << 16) | address, number).second) {
-                return;
-            }
-        } else if (!index.emplace(UpperCase(name), number).second) {
-            return;
-        }
-        Symbol symbol;
-        symbol.name.assign(name);
-        symbol.key = UpperCase(name);
-        symbol.line = line;
-        symbol.isEquate = isEquate;
-        list.push_back(std::move(symbol));
-    }
-
-    int Find(std::string_view name) const {
-        size_t layer;
-        uint32_t address;
-        if (IsGeneratedLabel(name, layer, address)) {
-            const auto it = generated.find(static_cast<uint32_t>(layer << 16) | address);
-            return it == generated.end() ? -1 : static_cast<int>(it->second);
-        }
-        AssignUpperCase(key, name);
-        const auto it = index.find(key);
-        return it == index.end() ? -1 : static_cast<int>(it->second);
-    }
-    mutable std::string key;  // the name being looked up, reused
-};
-
-bool IsNameStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '@' || c == '?';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool IsNameChar(char c) {
-    return IsNameStart(c) || IsDigit(c);
-}
-
-// The parts of a result line: the label or equate name it starts with, and where its
-// statement (mnemonic or directive and operand) starts (npos: none).
-struct LineParts {
-    std::string_view name;
-    bool isEquate = false;
-    size_t statement = std::string_view::npos;
-};
-
-LineParts PartsOf(std::string_view line) {
-    LineParts parts;
-    if (line.empty() || line[0] == ';') return parts;
-    if (line[0] == '\t' || line[0] == ' ') {
-        parts.statement = 0;
-        return parts;
-    }
-    if (!IsNameStart(line[0])) return parts;
-    size_t end = 1;
-    while (end < line.size() && IsNameChar(line[end])) ++end;
-    if (end < line.size() && line[end] != '\t' && line[end] != ' ' && line[end] != '=') {
-        return parts;
-    }
-    parts.name = line.substr(0, end);
-    const size_t next = line.find_first_not_of(' ', end);
-    if (next != std::string_view::npos && line[next] == '=') {
-        parts.isEquate = true;
-        return parts;
-    }
-    const size_t tab = line.find('\t', end);
-    if (tab != std::string_view::npos) parts.statement = tab;
-    return parts;
-}
+constexpr char kRefKindLetters[] = "cjbrwmt";
+constexpr size_t kFlushSize = 60 * 1024;  // the text for the page goes out in pieces this big
 
 RefKind KindOfMnemonic(std::string_view mnemonic) {
     char m[4] = {0, 0, 0, 0};
@@ -181,68 +54,26 @@ RefKind KindOfMnemonic(std::string_view mnemonic) {
     }
 }
 
-// Calls found(position, length, symbol, mnemonic) for every label or name the line's statement
-// refers to, in order; mnemonic: the statement's first word.
-template <typename Found>
-void ForEachReference(std::string_view line, const LineParts& parts, const Symbols& symbols,
-                      Found found) {
-    if (parts.statement == std::string_view::npos) return;
-    size_t i = line.find_first_not_of(" \t", parts.statement);
-    if (i == std::string_view::npos) return;
-    if (line[i] == ':') {  // a repeat count
-        i = line.find_first_not_of("0123456789", i + 1);
-        if (i == std::string_view::npos) return;
-        i = line.find_first_not_of(" \t", i);
-        if (i == std::string_view::npos) return;
-    }
-    const size_t mnemonic = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    const std::string_view word = line.substr(mnemonic, i - mnemonic);
-    bool quoted = false;
-    while (i < line.size()) {
-        const char c = line[i];
-        if (c == '\'') {
-            quoted = !quoted;
-            ++i;
-        } else if (quoted) {
-            ++i;
-        } else if (c == ';') {
-            return;
-        } else if (c == '$' || c == '%' || IsDigit(c)) {
-            ++i;
-            while (i < line.size() && IsNameChar(line[i])) ++i;
-        } else if (IsNameStart(c)) {
-            const size_t start = i;
-            while (i < line.size() && IsNameChar(line[i])) ++i;
-            if (i < line.size() && (line[i] == '(' || line[i] == '\'')) continue;  // a(, c'
-            // An index register after its comma is no name.
-            if (i - start == 1 && start > 0 && line[start - 1] == ',' &&
-                (c == 'x' || c == 'y' || c == 'X' || c == 'Y')) {
-                continue;
-            }
-            const int symbol = symbols.Find(line.substr(start, i - start));
-            if (symbol >= 0) found(start, i - start, symbol, word);
-        } else {
-            ++i;
+bool IsUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        // Sixteen plain characters at a time.
+        if (text.size() - i >= sizeof(CharChunk) &&
+            MatchBits((LoadChunk(text.data() + i) & static_cast<char>(0x80)) != 0) == 0) {
+            i += sizeof(CharChunk);
+            continue;
         }
-    }
-}
-
-bool IsUtf8(const std::vector<std::string_view>& lines) {
-    for (const std::string_view line : lines) {
-        for (size_t i = 0; i < line.size();) {
-            const unsigned char c = static_cast<unsigned char>(line[i]);
-            const size_t length = c < 0x80         ? 1
-                                  : (c >> 5) == 6  ? 2
-                                  : (c >> 4) == 14 ? 3
-                                  : (c >> 3) == 30 ? 4
-                                                   : 0;
-            if (length == 0 || i + length > line.size()) return false;
-            for (size_t k = 1; k < length; ++k) {
-                if ((static_cast<unsigned char>(line[i + k]) >> 6) != 2) return false;
-            }
-            i += length;
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
         }
+        i += length;
     }
     return true;
 }
@@ -252,7 +83,7 @@ bool IsUtf8(const std::vector<std::string_view>& lines) {
 void AppendEscaped(std::string& out, std::string_view text, bool utf8) {
     bool plain = true;
     for (const char ch : text) {
-        if (ch == '&' || ch == '<' || ch == '>' || ch == '"' || (!utf8 && (ch & 0x80))) {
+        if (ch == '&' || ch == '<' || ch == '>' || (!utf8 && (ch & 0x80))) {
             plain = false;
             break;
         }
@@ -263,68 +94,20 @@ void AppendEscaped(std::string& out, std::string_view text, bool utf8) {
     }
     for (const char ch : text) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        switch (ch) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                if (c >= 0x80 && !utf8) {
-                    out += "&#x" + FormatHex(c, 2) + ";";
-                } else {
-                    out += ch;
-                }
+        if (ch == '&') {
+            out += "&amp;";
+        } else if (ch == '<') {
+            out += "&lt;";
+        } else if (ch == '>') {
+            out += "&gt;";
+        } else if (c >= 0x80 && !utf8) {
+            out += "&#x";
+            out += FormatHex(c, 2);
+            out += ';';
+        } else {
+            out += ch;
         }
     }
-}
-
-// A label or name in a line: where, and which.
-struct Mention {
-    uint32_t line;
-    uint32_t at;
-    uint32_t length;
-    uint32_t symbol;
-};
-
-// The labels and names the lines define, and every line's references to them (mentions, in
-// the order of the lines).
-Symbols CollectSymbols(const std::vector<std::string_view>& lines, std::vector<Mention>& mentions) {
-    Symbols symbols;
-    for (size_t n = 0; n < lines.size(); ++n) {
-        const LineParts parts = PartsOf(lines[n]);
-        // The first definition of a name is the one linked to.
-        if (!parts.name.empty()) symbols.Add(parts.name, static_cast<uint32_t>(n), parts.isEquate);
-    }
-    for (size_t n = 0; n < lines.size(); ++n) {
-        RefKind kind = RefKind::Read;
-        bool kindKnown = false;
-        ForEachReference(
-            lines[n], PartsOf(lines[n]), symbols,
-            [&](size_t at, size_t length, int symbol, std::string_view mnemonic) {
-                if (!kindKnown) kind = KindOfMnemonic(mnemonic), kindKnown = true;
-                mentions.push_back({static_cast<uint32_t>(n), static_cast<uint32_t>(at),
-                                    static_cast<uint32_t>(length), static_cast<uint32_t>(symbol)});
-                std::vector<Reference>& refs = symbols.list[static_cast<size_t>(symbol)].references;
-                if (refs.empty() || refs.back().line != n || refs.back().kind != kind) {
-                    refs.push_back({static_cast<uint32_t>(n), kind});
-                }
-            });
-    }
-    return symbols;
-}
-
-// Whether the list at the end holds the symbol: every label of a line, and the names of
-// equates that some line refers to.
-bool IsListed(const Symbol& symbol) {
-    return !symbol.references.empty() || !symbol.isEquate;
 }
 
 void AppendNumber(std::string& out, uint64_t value) {
@@ -340,68 +123,17 @@ void AppendNumber(std::string& out, uint64_t value) {
 
 void AppendSigned(std::string& out, int64_t value) {
     if (value < 0) out += '-';
-    AppendNumber(out, static_cast<uint64_t>(value < 0 ? -value : value));
+    AppendNumber(out, value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
 }
 
-// Links to the lines of the references, from the first on, at most count of them.
-void AppendReferenceLinks(std::string& out, const std::vector<Reference>& refs, size_t count) {
-    for (size_t i = 0; i < refs.size() && i < count; ++i) {
-        out += i ? " <a href=\"#L" : "<a href=\"#L";
-        AppendNumber(out, refs[i].line + 1);
-        out += "\">";
-        out += kRefKindNames[static_cast<int>(refs[i].kind)];
-        out += ' ';
-        AppendNumber(out, refs[i].line + 1);
-        out += "</a>";
+// Appends the text with every "\n" in it written as a line end.
+void AppendWithLineEnds(std::string& out, std::string_view text) {
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+        out.append(text.substr(start, end - start));
+        out += "\r\n";
     }
-}
-
-// One line of the listing: its text with the labels linked, and beside a defining line the
-// places that refer to it (the first few, and a link to the whole list).
-void AppendLine(std::string& out, std::string_view line, size_t n, const Symbols& symbols,
-                const Mention*& mention, const Mention* mentionsEnd, bool utf8) {
-    const LineParts parts = PartsOf(line);
-    size_t copied = 0;
-    const Symbol* defined = nullptr;
-    if (!parts.name.empty()) {
-        const int index = symbols.Find(parts.name);
-        if (index >= 0 && symbols.list[static_cast<size_t>(index)].line == n) {
-            defined = &symbols.list[static_cast<size_t>(index)];
-            out += "<a id=\"s-";
-            AppendEscaped(out, defined->key, utf8);
-            if (IsListed(*defined)) {
-                out += "\" href=\"#r-";
-                AppendEscaped(out, defined->key, utf8);
-            }
-            out += "\">";
-            AppendEscaped(out, parts.name, utf8);
-            out += "</a>";
-            copied = parts.name.size();
-        }
-    }
-    for (; mention != mentionsEnd && mention->line == n; ++mention) {
-        AppendEscaped(out, line.substr(copied, mention->at - copied), utf8);
-        out += "<a href=\"#s-";
-        AppendEscaped(out, symbols.list[mention->symbol].key, utf8);
-        out += "\">";
-        AppendEscaped(out, line.substr(mention->at, mention->length), utf8);
-        out += "</a>";
-        copied = mention->at + mention->length;
-    }
-    AppendEscaped(out, line.substr(copied), utf8);
-    if (defined && !defined->references.empty()) {
-        const std::vector<Reference>& refs = defined->references;
-        out += "<span class=\"x\">";
-        AppendReferenceLinks(out, refs, kInlineReferences);
-        if (refs.size() > kInlineReferences) {
-            out += " <a href=\"#r-";
-            AppendEscaped(out, defined->key, utf8);
-            out += "\">";
-            AppendNumber(out, refs.size() - kInlineReferences);
-            out += " more</a>";
-        }
-        out += "</span>";
-    }
+    out.append(text.substr(start));
 }
 
 // The map: stretches of one kind of bytes in a region.
@@ -508,47 +240,37 @@ std::vector<Strip> StripsOf(const RunState& state) {
     return strips;
 }
 
-// The part of the whole in per cent, with three decimals.
-void AppendPercent(std::string& out, int64_t part, int64_t whole) {
-    const int64_t thousandths = whole > 0 ? part * 100000 / whole : 0;
-    AppendNumber(out, static_cast<uint64_t>(thousandths / 1000));
-    out += '.';
-    out += static_cast<char>('0' + thousandths / 100 % 10);
-    out += static_cast<char>('0' + thousandths / 10 % 10);
-    out += static_cast<char>('0' + thousandths % 10);
-    out += '%';
-}
-
-// A mark of the map: its class, its place, what a click on it reads (region, first and end
-// address) and its title.
-void AppendMark(std::string& out, const char* kind, const char* name, int64_t first, int64_t end,
-                int64_t low, int64_t high, int region, bool isEntry) {
-    out += "<b class=\"";
-    out += kind;
-    out += "\" style=\"left:";
-    AppendPercent(out, first - low, high - low);
-    if (!isEntry) {
-        out += ";width:";
-        AppendPercent(out, end - first, high - low);
+// The page's text, handed to its writer whenever a good piece of it is ready.
+struct PageText {
+    TextWriter& page;
+    std::string out;
+    void FlushIfFull() {
+        if (out.size() >= kFlushSize) Flush();
     }
-    out += "\" data-r=\"";
-    AppendNumber(out, static_cast<uint64_t>(region));
-    out += "\" data-a=\"";
-    AppendNumber(out, static_cast<uint64_t>(first));
-    out += "\" data-e=\"";
-    AppendNumber(out, static_cast<uint64_t>(end));
-    out += "\" title=\"";
-    if (isEntry) {
-        out += "entry point $" + FormatHex(first, 4);
-    } else {
-        out += "$" + FormatHex(first, 4) + "-$" + FormatHex(end - 1, 4) + " " + name;
+    void Flush() {
+        page.Write(out);
+        out.clear();
     }
-    out += "\"></b>";
-}
+    // A piece of text as it stands; a long one goes to the writer without a copy here.
+    void Put(std::string_view piece) {
+        if (piece.size() < 4096) {
+            out.append(piece);
+            FlushIfFull();
+            return;
+        }
+        Flush();
+        page.Write(piece);
+    }
+};
 
-void AppendMap(std::string& out, const RunState& state, const std::vector<std::vector<Run>>& runs,
-               const std::vector<int64_t>& entries) {
+// Per strip of the map: its heading, its lowest address and the address after its highest, its
+// stretches (region, kind, distance of the first address from the lowest, length) and its entry
+// points (region, address); then the classes and names of the kinds.
+void AppendMapData(std::string& out, const RunState& state,
+                   const std::vector<std::vector<Run>>& runs, const std::vector<int64_t>& entries) {
     const std::vector<Region>& regions = state.image.regions;
+    out += "var S=[";
+    bool firstStrip = true;
     for (const Strip& strip : StripsOf(state)) {
         int64_t low = INT64_MAX, high = INT64_MIN;
         for (int r : strip.regions) {
@@ -556,55 +278,95 @@ void AppendMap(std::string& out, const RunState& state, const std::vector<std::v
             high = std::max(high, EndAddress(regions[static_cast<size_t>(r)]));
         }
         if (high <= low) continue;
-        out += "<div class=\"st\">" + strip.title + ": $" + FormatHex(low, 4) + "-$" +
-               FormatHex(high - 1, 4) + "</div>\n<div class=\"strip\">";
+        out += firstStrip ? "\n[\"" : ",\n[\"";
+        firstStrip = false;
+        out += strip.title + ": $" + FormatHex(low, 4) + "-$" + FormatHex(high - 1, 4) + "\",";
+        AppendSigned(out, low);
+        out += ',';
+        AppendSigned(out, high);
+        out += ",[";
+        bool first = true;
         for (int r : strip.regions) {
             for (const Run& run : runs[static_cast<size_t>(r)]) {
-                AppendMark(out, kStretchClasses[static_cast<int>(run.kind)],
-                           kStretchNames[static_cast<int>(run.kind)], run.first, run.end, low, high,
-                           r, false);
+                if (!first) out += ',';
+                first = false;
+                AppendNumber(out, static_cast<uint64_t>(r));
+                out += ',';
+                AppendNumber(out, static_cast<uint64_t>(run.kind));
+                out += ',';
+                AppendSigned(out, run.first - low);
+                out += ',';
+                AppendSigned(out, run.end - run.first);
             }
         }
+        out += "],[";
+        first = true;
         for (int64_t entry : entries) {
             for (int r : strip.regions) {
                 const Region& region = regions[static_cast<size_t>(r)];
                 if (entry < region.address || entry >= EndAddress(region)) continue;
-                AppendMark(out, "e", "", entry, entry + 1, low, high, r, true);
+                if (!first) out += ',';
+                first = false;
+                AppendNumber(out, static_cast<uint64_t>(r));
+                out += ',';
+                AppendSigned(out, entry);
                 break;
             }
         }
-        out += "</div>\n";
+        out += "]]";
     }
+    out += "],\nCL=[";
+    for (size_t k = 0; k < std::size(kStretchClasses); ++k) {
+        out += k ? ",\"" : "\"";
+        out += kStretchClasses[k];
+        out += "\"";
+    }
+    out += "],NM=[";
+    for (size_t k = 0; k < std::size(kStretchNames); ++k) {
+        out += k ? ",\"" : "\"";
+        out += kStretchNames[k];
+        out += "\"";
+    }
+    out += "];\n";
 }
 
-// Per region: the line a click on it goes to when no line holds the address, then for each line
-// holding its bytes the distance of its first address and of its number (counted from 1) from
-// those of the line before it (the first: from the region's address and the fallback line).
-void AppendLineTable(std::string& out, const RunState& state) {
+// The lines that hold the image's bytes, in their order, for finding the line of an address: a
+// region's start addresses in A; in T, "~region,offset,line;" starts the lines of a region (the
+// first one's address as its distance from the region's start, its number counted from 1); a
+// letter is the next line with its address that many bytes further on (A-Z 0-25, a-z 26-51);
+// "!address,line;" the next line with both as distances from the line before.
+void AppendLineTable(PageText& text, const RunState& state) {
     const std::vector<Region>& regions = state.image.regions;
-    std::vector<std::vector<const ListedLine*>> lines(regions.size());
+    std::string& out = text.out;
+    out += "var T=\"";
+    int region = -1;
+    int64_t address = 0, number = 0;
     for (const ListedLine& line : state.listedLines) {
-        lines[static_cast<size_t>(line.region)].push_back(&line);
-    }
-    int64_t fallback = 1;
-    out += "var R=[";
-    for (size_t r = 0; r < regions.size(); ++r) {
-        if (!lines[r].empty()) fallback = static_cast<int64_t>(lines[r].front()->resultLine) + 1;
-        out += r ? ",[" : "[";
-        AppendNumber(out, static_cast<uint64_t>(fallback));
-        int64_t address = regions[r].address, number = fallback;
-        for (const ListedLine* line : lines[r]) {
-            const int64_t lineNumber = static_cast<int64_t>(line->resultLine) + 1;
+        const int64_t lineNumber = static_cast<int64_t>(line.line) + 1;
+        const int64_t step = line.first - address;
+        if (line.region != region) {
+            region = line.region;
+            out += '~';
+            AppendNumber(out, static_cast<uint64_t>(region));
             out += ',';
-            AppendSigned(out, line->first - address);
+            AppendSigned(out, line.first - regions[static_cast<size_t>(region)].address);
+            out += ',';
+            AppendSigned(out, lineNumber);
+            out += ';';
+        } else if (lineNumber == number + 1 && step >= 0 && step < 52) {
+            out += static_cast<char>(step < 26 ? 'A' + step : 'a' + (step - 26));
+        } else {
+            out += '!';
+            AppendSigned(out, step);
             out += ',';
             AppendSigned(out, lineNumber - number);
-            address = line->first;
-            number = lineNumber;
+            out += ';';
         }
-        out += ']';
+        address = line.first;
+        number = lineNumber;
+        text.FlushIfFull();
     }
-    out += "],A=[";
+    out += "\",A=[";
     for (size_t r = 0; r < regions.size(); ++r) {
         if (r) out += ',';
         AppendSigned(out, regions[r].address);
@@ -612,13 +374,62 @@ void AppendLineTable(std::string& out, const RunState& state) {
     out += "];\n";
 }
 
-// Hands the text to the page with every "\n" written as a line end.
-void WriteText(TextWriter& page, std::string_view text) {
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
-        page.WriteLine(text.substr(start, end - start));
+// The listing: the result as it stands, its lines ending as they do there, with "&", "<" and ">"
+// (and, in a result that is no UTF-8, the bytes above $7F) as entities. Its last line end stays
+// out (the browser would show an empty line after it); an empty first line gets one more line
+// end before it (the browser drops one right after the opening tag).
+void AppendListing(PageText& text, std::string_view result, bool utf8) {
+    if (!result.empty() && (result[0] == '\n' || result.compare(0, 2, "\r\n") == 0)) {
+        text.out += "\r\n";
     }
-    page.Write(text.substr(start));
+    if (!result.empty() && result.back() == '\n') result.remove_suffix(1);
+    if (!result.empty() && result.back() == '\r') result.remove_suffix(1);
+    CharChunk high = {};
+    if (!utf8) high = high == 0;
+    size_t copied = 0, at = 0;
+    auto escape = [&](size_t place) {
+        text.Put(result.substr(copied, place - copied));
+        AppendEscaped(text.out, result.substr(place, 1), utf8);
+        copied = place + 1;
+    };
+    for (; result.size() - at >= sizeof(CharChunk); at += sizeof(CharChunk)) {
+        const CharChunk c = LoadChunk(result.data() + at);
+        uint32_t specials = MatchBits((c == '&') | (c == '<') | (c == '>') |
+                                      (((c & static_cast<char>(0x80)) != 0) & high));
+        for (; specials != 0; specials &= specials - 1) {
+            escape(at + static_cast<size_t>(__builtin_ctz(specials)));
+        }
+    }
+    for (; at < result.size(); ++at) {
+        const char c = result[at];
+        if (c == '&' || c == '<' || c == '>' || (!utf8 && (c & 0x80))) escape(at);
+    }
+    text.Put(result.substr(copied));
+}
+
+// The kinds of reference of the instructions that are no plain reads, by their first three
+// letters (the script reads the rest as reads).
+void AppendKindTable(std::string& out, const RunState& state) {
+    std::vector<std::string> seen;
+    out += "var K={";
+    auto add = [&](std::string_view pattern) {
+        if (pattern.size() < 3) return;
+        std::string mnemonic(pattern.substr(0, 3));
+        for (char& c : mnemonic) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        const RefKind kind = KindOfMnemonic(mnemonic);
+        if (kind == RefKind::Read || std::find(seen.begin(), seen.end(), mnemonic) != seen.end()) {
+            return;
+        }
+        for (const char c : mnemonic) {
+            if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return;  // no name
+        }
+        out += seen.empty() ? "" : ",";
+        out += "\"" + mnemonic + "\":\"" + kRefKindLetters[static_cast<int>(kind)] + "\"";
+        seen.push_back(std::move(mnemonic));
+    };
+    add("dta");
+    for (const std::string& pattern : state.mnemonicTable) add(pattern);
+    out += "};\n";
 }
 
 constexpr const char* kStyle = R"(body{margin:0;font-family:sans-serif;background:#fff;color:#111;
@@ -638,38 +449,107 @@ main{padding:6px 10px}
 #listing{font-family:monospace;white-space:pre;tab-size:8;-moz-tab-size:8;line-height:1.25;margin:0;
 position:relative;z-index:1}
 #hl{position:absolute;left:0;right:0;background:#fff3a0;display:none;z-index:0}
-#listing a{color:#1a4fa0;text-decoration:none}#listing a[id]{font-weight:bold;color:#000}
-#listing a[id]:target{background:#fff3a0}
+#listing a{color:#1a4fa0;text-decoration:none;cursor:pointer}
+#listing a[id]{font-weight:bold;color:#000}#listing a[id]:target{background:#fff3a0}
 .x{color:#777;margin-left:3ch}#listing .x a{color:#5a7fb0;margin-right:1ch}
 #xref{padding:0 10px 20px}#xref dt{font-family:monospace;margin-top:4px}
 #xref dt:target{background:#fff3a0}#xref dd{font-size:.85em;margin-left:2em}
 )";
 
-// Lines are found by their number: the listing is one block of lines of equal height (ROWS of
-// them: a last line that is empty shows none).
+// Builds what the page's data describes. The listing's lines: each name a line defines becomes
+// an anchor, each name a statement refers to a link to it (read as the assembler reads the line:
+// after its mnemonic, outside quotes, up to a comment; an index register after its comma and a
+// letter before "(" or a quote are no names); beside each defining line the first few references
+// with their kinds (K) and a link to the rest, all of them in a list at the end. Then the map's
+// marks (S), and the table that leads a click on the map to its line (T). Lines are found by
+// their number ("#l123"): the listing is one block of lines of equal height (a last line that is
+// empty shows none).
 constexpr const char* kScript = R"(var P=document.getElementById('listing'),
-M=document.getElementById('map'),HL=document.getElementById('hl');
+M=document.getElementById('map'),HL=document.getElementById('hl'),
+LINES=P.textContent.split('\n'),N=LINES.length,ROWS=N>1&&LINES[N-1]===''?N-1:N,
+KIND={c:'call',j:'jump',b:'branch',r:'read',w:'write',m:'read-modify-write',t:'table'};
+function isStart(c){return c>=65&&c<=90||c>=97&&c<=122||c===95||c===64||c===63;}
+function isName(c){return isStart(c)||c>=48&&c<=57;}
+function isBlank(c){return c===32||c===9;}
+function esc(t){return t.replace(/[&<>]/g,function(c){return c==='&'?'&amp;':c==='<'?'&lt;':'&gt;';});}
+function refLinks(refs,count){var h='';for(var k=0;k<refs.length&&k<count;k++)
+h+=(k?' ':'')+'<a href="#l'+refs[k][1]+'">'+KIND[refs[k][0]]+' '+refs[k][1]+'</a>';return h;}
+(function(){var DEF=Object.create(null),HEAD=[],H=[],i,s;
+function head(s){var e=1,a;while(e<s.length&&isName(s.charCodeAt(e)))e++;
+if(e<s.length&&!isBlank(s.charCodeAt(e))&&s.charAt(e)!=='=')return null;
+for(a=e;s.charAt(a)===' ';a++);if(s.charAt(a)==='=')return[s.substring(0,e),true,-1];
+return[s.substring(0,e),false,s.indexOf('\t',e)];}
+function refsOf(s,j,found){var n=s.length,q=false,w,word,c,a,d,k;
+while(j<n&&isBlank(s.charCodeAt(j)))j++;
+if(s.charAt(j)===':'){j++;while(j<n&&s.charCodeAt(j)>=48&&s.charCodeAt(j)<=57)j++;
+while(j<n&&isBlank(s.charCodeAt(j)))j++;}
+if(j>=n)return;for(w=j;j<n&&!isBlank(s.charCodeAt(j));j++);word=s.substring(w,j);
+while(j<n){c=s.charCodeAt(j);
+if(c===39){q=!q;j++;}else if(q)j++;else if(c===59)return;
+else if(c===36||c===37||c>=48&&c<=57){for(j++;j<n&&isName(s.charCodeAt(j));j++);}
+else if(isStart(c)){for(a=j++;j<n&&isName(s.charCodeAt(j));j++);d=s.charCodeAt(j);
+if(d===40||d===39)continue;
+if(j-a===1&&s.charCodeAt(a-1)===44&&(c===120||c===121||c===88||c===89))continue;
+k=s.substring(a,j).toUpperCase();if(DEF[k])found(a,j,DEF[k],word);}
+else j++;}}
+for(i=0;i<N;i++){s=LINES[i];var h=s&&isStart(s.charCodeAt(0))?head(s):null;HEAD[i]=h;
+if(!h)continue;var key=h[0].toUpperCase();
+if(!DEF[key])DEF[key]={key:key,name:h[0],line:i,eq:h[1],refs:[]};}
+var D=[];for(i=0;i<N;i++){s=LINES[i];var h=HEAD[i],out='',at=0,st=-1,kind=null,line=i+1,d;
+if(h){d=DEF[h[0].toUpperCase()];st=h[2];if(d.line===i){D[i]=d;at=h[0].length;}}
+else if(isBlank(s.charCodeAt(0)))st=0;
+if(st>=0)refsOf(s,st,function(a,e,d,word){
+out+=esc(s.substring(at,a))+'<a href="#'+d.key+'">'+s.substring(a,e)+'</a>';at=e;
+if(kind===null)kind=K[word.substring(0,3).toLowerCase()]||'r';
+var r=d.refs,last=r[r.length-1];if(!last||last[1]!==line||last[0]!==kind)r.push([kind,line]);});
+H.push(out+esc(s.substring(at)));}
+var listed=[];for(i=0;i<N;i++){var d=D[i];if(!d)continue;var r=d.refs,shown=!d.eq||r.length>0;
+if(shown)listed.push(d);
+H[i]='<a id="'+d.key+'"'+(shown?' href="#r-'+d.key+'"':'')+'>'+d.name+'</a>'+H[i]+(r.length?
+'<span class="x">'+refLinks(r,4)+(r.length>4?' <a href="#r-'+d.key+'">'+(r.length-4)+
+' more</a>':'')+'</span>':'');}
+P.innerHTML=H.join('\n');
+listed.sort(function(a,b){return a.key<b.key?-1:a.key>b.key?1:0;});
+var L=[];for(i=0;i<listed.length;i++){var d=listed[i];L.push('<dt id="r-'+d.key+'"><a href="#'+
+d.key+'">'+d.name+'</a></dt><dd>'+(d.refs.length?refLinks(d.refs,Infinity):'no references')+'</dd>');}
+document.getElementById('refs').innerHTML=L.join('\n');})();
+function hex(n){var s=(n>>>0).toString(16).toUpperCase();if(s.length&1)s='0'+s;
+while(s.length<4)s='0'+s;return s;}
+function pct(x,w){return(w>0?x*100/w:0).toFixed(3)+'%';}
+(function(){var h='';for(var i=0;i<S.length;i++){var s=S[i],low=s[1],w=s[2]-low,v=s[3],e=s[4],k;
+h+='<div class="st">'+s[0]+'</div><div class="strip">';
+for(k=0;k<v.length;k+=4){var a=low+v[k+2],end=a+v[k+3];h+='<b class="'+CL[v[k+1]]+'" style="left:'+
+pct(a-low,w)+';width:'+pct(end-a,w)+'" data-r="'+v[k]+'" data-a="'+a+'" data-e="'+end+'" title="$'+
+hex(a)+'-$'+hex(end-1)+' '+NM[v[k+1]]+'"></b>';}
+for(k=0;k<e.length;k+=2)h+='<b class="e" style="left:'+pct(e[k+1]-low,w)+'" data-r="'+e[k]+
+'" data-a="'+e[k+1]+'" data-e="'+(e[k+1]+1)+'" title="entry point $'+hex(e[k+1])+'"></b>';
+h+='</div>';}document.getElementById('strips').innerHTML=h;})();
+var RA=[],RL=[],FB=[];
+(function(){var r=0,a=0,n=0,i=0,c,j,p;while(i<T.length){c=T.charCodeAt(i);
+if(c===126||c===33){j=T.indexOf(';',i);p=T.substring(i+1,j).split(',');i=j+1;
+if(c===126){r=+p[0];a=A[r]+(+p[1]);n=+p[2];}else{a+=+p[0];n+=+p[1];}}
+else{a+=c<97?c-65:c-71;n++;i++;}
+(RA[r]||(RA[r]=[])).push(a);(RL[r]||(RL[r]=[])).push(n);}
+for(r=0,n=1;r<A.length;r++){if(RL[r])n=RL[r][0];FB[r]=n;}})();
+function lineAt(r,a){var v=RA[r],best=FB[r]||1;if(!v)return best;
+for(var i=0;i<v.length&&v[i]<=a;i++)best=RL[r][i];return best;}
 function keepClearOfHeader(){document.documentElement.style.scrollPaddingTop=M.offsetHeight+'px';}
 keepClearOfHeader();window.addEventListener('resize',keepClearOfHeader);
 function goLine(n){if(!(n>=1&&n<=N))return;var h=P.offsetHeight/ROWS,top=P.offsetTop+(n-1)*h;
 HL.style.top=top+'px';HL.style.height=h+'px';HL.style.display='block';
 window.scrollTo(0,Math.max(0,top-M.offsetHeight-3*h));}
-function followHash(){var m=/^#L([0-9]+)$/.exec(location.hash);if(m)goLine(+m[1]);}
+function followHash(){var m=/^#l([0-9]+)$/.exec(location.hash);if(m)return goLine(+m[1]);
+var t=location.hash.length>1&&document.getElementById(decodeURIComponent(location.hash.slice(1)));
+if(t)t.scrollIntoView();}
 window.addEventListener('hashchange',followHash);followHash();
-function lineAt(r,a){var v=R[r];if(!v)return 1;var at=A[r],n=v[0],best=v[0];
-for(var i=1;i<v.length;i+=2){at+=v[i];n+=v[i+1];if(at<=a)best=n;else break;}return best;}
 M.addEventListener('click',function(ev){
 var t=ev.target;if(!t.dataset||t.dataset.r===undefined)return;
 var b=t.getBoundingClientRect(),a=+t.dataset.a,e=+t.dataset.e;
 if(b.width>0)a+=Math.floor((ev.clientX-b.left)/b.width*(e-a));if(a>=e)a=e-1;
-var n=lineAt(+t.dataset.r,a);if(location.hash==='#L'+n)goLine(n);else location.hash='L'+n;});
+var n=lineAt(+t.dataset.r,a);if(location.hash==='#l'+n)goLine(n);else location.hash='l'+n;});
 )";
 
 }  // namespace
-
-void KeepResultForPage(RunState& state) {
-    if (state.writePage == 1) state.asmFile.KeepCopy(&state.resultText, kKeptResultLimit);
-}
 
 std::string PageNameOf(const std::string& resultName) {
     const size_t slash = resultName.rfind('/');
@@ -680,33 +560,16 @@ std::string PageNameOf(const std::string& resultName) {
 }
 
 void WriteHtmlPage(RunState& state) {
-    std::vector<std::string_view> lines;
-    std::string text;
-    std::vector<uint32_t> ends;
-    if (state.asmFile.KeptCopy()) {
-        // The result as it was written: lines that end CR LF, the last one perhaps without.
-        const std::string_view kept = state.resultText;
-        for (size_t start = 0; start < kept.size();) {
-            size_t end = kept.find("\r\n", start);
-            if (end == std::string_view::npos) end = kept.size();
-            lines.push_back(kept.substr(start, end - start));
-            start = end + 2;
-        }
-    } else {
-        TextReader reader;
-        reader.Open(state.resultName);
-        reader.ReadAllLines(text, ends);
-        reader.Close();
-        lines.reserve(ends.size());
-        for (size_t i = 0, start = 0; i < ends.size(); start = ends[i++]) {
-            lines.emplace_back(text.data() + start, ends[i] - start);
-        }
-    }
+    // The result as it was written, read again into the room the listing's copy had.
+    std::string result = std::move(state.listingText);
+    state.listingKept = false;
+    ReadWholeFile(state.resultName, result);
     EndListedLines(state);
 
-    const bool utf8 = IsUtf8(lines);
-    std::vector<Mention> mentions;
-    const Symbols symbols = CollectSymbols(lines, mentions);
+    const bool utf8 = IsUtf8(result);
+    // Lines end CR LF, the last one perhaps without.
+    const uint64_t lineCount = CountLineFeeds(result.data(), result.size()) +
+                               (result.empty() || result.back() == '\n' ? 0 : 1);
     const std::vector<std::vector<Run>> runs = RunsOfRegions(state);
     const std::vector<int64_t> entries = EntryPoints(state);
     int64_t codeBytes = 0, dataBytes = 0;
@@ -718,75 +581,45 @@ void WriteHtmlPage(RunState& state) {
 
     TextWriter page;
     ResultReplacement replacement(page, state.pageName);
-    std::string out;
-    out.reserve(1 << 16);
-    out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+    PageText text{page, {}};
+    std::string& out = text.out;
+    out.reserve(kFlushSize + 4096);
+    AppendWithLineEnds(out,
+                       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n");
     out += kPageMark;
-    out += "\n<title>";
+    out += "\r\n<title>";
     AppendEscaped(out, state.resultName, utf8);
-    out += "</title>\n<style>\n";
-    out += kStyle;
-    out += "</style>\n</head>\n<body>\n<header id=\"map\">\n<h1>";
+    out += "</title>\r\n<style>\r\n";
+    AppendWithLineEnds(out, kStyle);
+    AppendWithLineEnds(out, "</style>\n</head>\n<body>\n<header id=\"map\">\n<h1>");
     AppendEscaped(out, state.resultName, utf8);
-    out += "</h1>\n<div class=\"sum\">Image: " + std::to_string(state.imageSize) +
+    out += "</h1>\r\n<div class=\"sum\">Image: " + std::to_string(state.imageSize) +
            " bytes; segments: " + std::to_string(state.image.segments.size()) +
            "; entry points: " + std::to_string(entries.size()) +
            "; passes: " + std::to_string(state.passCount) + "; code: " + std::to_string(codeBytes) +
            " bytes; data: " + std::to_string(dataBytes) +
-           " bytes; lines: " + std::to_string(lines.size()) +
-           " (<a href=\"#xref\">cross references</a>)</div>\n<div class=\"sum legend\">";
+           " bytes; lines: " + std::to_string(lineCount) +
+           " (<a href=\"#xref\">cross references</a>)</div>\r\n<div class=\"sum legend\">";
     for (size_t k = 0; k < std::size(kStretchClasses); ++k) {
         out += "<span><i class=\"" + std::string(kStretchClasses[k]) + "\"></i>" +
                kStretchNames[k] + "</span>";
     }
-    out += "<span><i style=\"background:#c0392b;width:2px\"></i>entry point</span></div>\n";
-    AppendMap(out, state, runs, entries);
-    out += "</header>\n<main><div id=\"hl\"></div><pre id=\"listing\">";
-    WriteText(page, out);
-    // The lines one after another, the first right after the tag (a line end there would be
-    // dropped by the browser) and the last right before the closing one. Every "\n" of the
-    // page's text goes out as a line end.
-    out.clear();
-    const Mention* mention = mentions.data();
-    const Mention* const mentionsEnd = mentions.data() + mentions.size();
-    for (size_t n = 0; n < lines.size(); ++n) {
-        if (n) out += '\n';
-        AppendLine(out, lines[n], n, symbols, mention, mentionsEnd, utf8);
-        if (out.size() > (1 << 16)) {
-            WriteText(page, out);
-            out.clear();
-        }
-    }
-    out += "</pre></main>\n<section id=\"xref\">\n<h2>Cross references</h2>\n<dl>\n";
-    std::vector<const Symbol*> listed;
-    for (const Symbol& symbol : symbols.list) {
-        if (IsListed(symbol)) listed.push_back(&symbol);
-    }
-    std::sort(listed.begin(), listed.end(),
-              [](const Symbol* a, const Symbol* b) { return a->key < b->key; });
-    for (const Symbol* symbol : listed) {
-        const std::string& key = symbol->key;
-        out += "<dt id=\"r-";
-        AppendEscaped(out, key, utf8);
-        out += "\"><a href=\"#s-";
-        AppendEscaped(out, key, utf8);
-        out += "\">";
-        AppendEscaped(out, symbol->name, utf8);
-        out += "</a></dt><dd>";
-        if (symbol->references.empty()) out += "no references";
-        AppendReferenceLinks(out, symbol->references, SIZE_MAX);
-        out += "</dd>\n";
-        if (out.size() > (1 << 16)) {
-            WriteText(page, out);
-            out.clear();
-        }
-    }
-    const size_t rows = lines.size() > 1 && lines.back().empty() ? lines.size() - 1 : lines.size();
-    out += "</dl>\n</section>\n<script>\nvar N=" + std::to_string(lines.size()) +
-           ",ROWS=" + std::to_string(std::max<size_t>(rows, 1)) + ";\n";
-    AppendLineTable(out, state);
-    out += kScript;
-    out += "</script>\n</body>\n</html>\n";
-    WriteText(page, out);
-    replacement.PutInPlace();
+    AppendWithLineEnds(
+        out,
+        "<span><i style=\"background:#c0392b;width:2px\"></i>entry point</span></div>\n"
+        "<div id=\"strips\"></div>\n</header>\n"
+        "<main><div id=\"hl\"></div><pre id=\"listing\">");
+    AppendListing(text, result, utf8);
+    AppendWithLineEnds(out,
+                       "</pre></main>\n<section id=\"xref\">\n<h2>Cross references</h2>\n"
+                       "<dl id=\"refs\"></dl>\n</section>\n"
+                       "<noscript><p>The links, the cross references and the map need the page's "
+                       "script.</p></noscript>\n<script>\n");
+    AppendKindTable(out, state);
+    AppendLineTable(text, state);
+    AppendMapData(out, state, runs, entries);
+    AppendWithLineEnds(out, kScript);
+    AppendWithLineEnds(out, "</script>\n</body>\n</html>\n");
+    text.Flush();
+    replacement.PutInPlaceOfRemoved();
 }

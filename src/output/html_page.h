@@ -17,9 +17,5 @@ constexpr char kPageMark[] = "<meta name=\"generator\" content=\"VELKOR\">";
 // The page's name: the result's name with ".html" for its extension.
 std::string PageNameOf(const std::string& resultName);
 
-// With -w, keeps a copy of what the result's writer writes from now on (up to a limit), so that
-// the page need not read the result again.
-void KeepResultForPage(RunState& state);
-
 // Writes the page of the result just put in place, under an unfinished name first.
 void WriteHtmlPage(RunState& state);

@@ -1,16 +1,21 @@
 #!/usr/bin/env python3
 """Checks the page that -w writes against the result of the same run, for raw images, load files
-of several segments and pictures, the data-block mode, and comments in UTF-8 and in Latin-1:
+of several segments and pictures, the data-block mode, and comments in UTF-8 and in Latin-1.
 
+The page as written: its listing holds the result's lines in order, each with the text it has
+there; the map's table of lines gives, for an address that a label names, that label's line.
+
+The page as headless Chromium shows it, once its script has run (its links, cross references and
+map are made there):
 - every link of the page leads to an element that is there;
-- the listing holds the result's lines in order, each with the text it has there;
+- the listing still holds the result's lines, as they stand;
 - every label and name the result defines has its anchor;
-- every cross reference leads to a line that refers to the label in the way it says;
-- the map's table of lines: a line it gives for an address that a label names is that label's.
+- every cross reference leads to a line that refers to the label in the way it says.
 
 usage: check_page.py VELKOR PROJECT_DIR
 """
 import html.parser
+import json
 import os
 import re
 import shutil
@@ -21,6 +26,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'roundtrip'))
 from atari_files import compiled_files, picture_files, synthetic_files  # noqa: E402
+from check_page_in_browser import Browser  # noqa: E402
 
 NAME = r'[A-Za-z_@?][A-Za-z0-9_@?]*'
 KINDS = {'jsr': 'call', 'jmp': 'jump', 'dta': 'table'}
@@ -54,15 +60,15 @@ class Page(html.parser.HTMLParser):
             self.ids.add(attrs['id'])
         if tag == 'pre' and attrs.get('id') == 'listing':
             self.listing = ''
-        if tag == 'a' and attrs.get('id', '').startswith('s-'):
-            self.label = attrs['id'][2:]
+        if tag == 'a' and 'id' in attrs and self.inside(lambda t, a: a.get('id') == 'listing'):
+            self.label = attrs['id']
         if tag == 'dt':
             self.label = attrs['id'][2:]
         if tag == 'a' and 'href' in attrs:
             self.links.append(attrs['href'])
             beside = self.inside(lambda t, a: a.get('class') == 'x')
             listed = self.inside(lambda t, a: t == 'dd')
-            if attrs['href'].startswith('#L') and (beside or listed):
+            if attrs['href'].startswith('#l') and (beside or listed):
                 self.pending = attrs['href'][2:]
         if tag != 'meta':
             self.stack.append((tag, attrs))
@@ -111,7 +117,36 @@ def kind_of(mnemonic):
     return 'write' if m in WRITES else 'read-modify-write' if m in READ_WRITES else 'read'
 
 
-def check(velkor, folder, image, options):
+def parse(text):
+    page = Page()
+    page.feed(text)
+    return page
+
+
+def line_table(script):
+    """The map's table of lines: (region, address, line number) for each line that holds bytes."""
+    table = re.search(r'var T="(.*?)",A=(\[.*?\]);', script, re.S)
+    if not table:
+        return None
+    text, starts = table.group(1), json.loads(table.group(2))
+    entries, region, address, number, i = [], 0, 0, 0, 0
+    while i < len(text):
+        c = text[i]
+        if c in '~!':
+            end = text.index(';', i)
+            values = [int(v) for v in text[i + 1:end].split(',')]
+            i = end + 1
+            if c == '~':
+                region, address, number = values[0], starts[values[0]] + values[1], values[2]
+            else:
+                address, number = address + values[0], number + values[1]
+        else:
+            address, number, i = address + (ord(c) - 65 if c < 'a' else ord(c) - 71), number + 1, i + 1
+        entries.append((region, address, number))
+    return entries
+
+
+def check(velkor, browser, folder, image, options):
     problems = []
     result = subprocess.run([velkor, image] + options + ['-w'], cwd=folder, capture_output=True)
     if result.returncode != 0:
@@ -125,29 +160,34 @@ def check(velkor, folder, image, options):
     lines = text.split('\r\n')
     if lines[-1] == '':
         lines.pop()  # the last line's end
-    page = Page()
-    page.feed(open(os.path.join(folder, base + '.html'), encoding='utf-8').read())
-    listing = (page.listing or '').replace('\r\n', '\n').split('\n')
+    path = os.path.join(folder, base + '.html')
+    written = parse(open(path, encoding='utf-8').read())
+    browser.open(path)
+    problems += ['console: ' + m for m in browser.console_errors()]
+    page = parse(browser.script('return document.documentElement.outerHTML'))
+    for name, seen in (('written', written), ('shown', page)):
+        listing = (seen.listing or '').replace('\r\n', '\n').split('\n')
+        if listing != lines:
+            first = next((i for i in range(min(len(lines), len(listing)))
+                          if lines[i] != listing[i]), None)
+            problems.append('the listing %s differs from the result (%d and %d lines; line %s: '
+                            '%r / %r)' % (name, len(listing), len(lines), first,
+                                         listing[first] if first is not None else '',
+                                         lines[first] if first is not None else ''))
+            return problems
     for link in page.links:
-        if re.match(r'#L\d+$', link):
+        if re.match(r'#l\d+$', link):
             if not 1 <= int(link[2:]) <= len(lines):
                 problems.append('a link to a line that is not there: %s' % link)
         elif link.startswith('#') and link[1:] not in page.ids:
             problems.append('a link without a target: %s' % link)
-    if listing != lines:
-        first = next((i for i in range(min(len(lines), len(listing)))
-                      if lines[i] != listing[i]), None)
-        problems.append('the listing differs from the result (%d and %d lines; line %s: %r / %r)' % (
-            len(listing), len(lines), first, listing[first] if first is not None else '',
-            lines[first] if first is not None else ''))
-        return problems
     defined = {}
     for number, line in enumerate(lines, 1):
         match = re.match(NAME, line)
         if match and (len(line) == match.end() or line[match.end()] in '\t =') and line[0] != ';':
             defined.setdefault(match.group(0).upper(), number)
     for key in defined:
-        if 's-' + key not in page.ids:
+        if key not in page.ids:
             problems.append('no anchor for %s' % key)
     for key, references in page.references.items():
         pattern = re.compile(r'(?<![A-Za-z0-9_@?$])%s(?![A-Za-z0-9_@?(\'])' % re.escape(key), re.I)
@@ -157,16 +197,16 @@ def check(velkor, folder, image, options):
                 problems.append('line %d does not %s %s: %r' % (number, kind, key, lines[number - 1]))
     # Where the map's table of lines gives an address that a generated label of the first layer
     # names, the line is that label's.
-    table = re.search(r'var R=(\[.*?\]),A=(\[.*?\]);', page.script, re.S)
-    regions = eval(table.group(1)) if table else []  # lists of numbers
-    starts = eval(table.group(2)) if table else []
-    for region, address in zip(regions, starts):
-        number = region[0]
-        for delta, step in zip(region[1::2], region[2::2]):
-            address, number = address + delta, number + step
-            match = re.match(r'E_([0-9A-F]{4})\t', lines[number - 1])
-            if match and int(match.group(1), 16) != address:
-                problems.append('the map leads $%04X to line %d: %r' % (address, number, lines[number - 1]))
+    table = line_table(written.script)
+    if table is None:
+        problems.append('no table of lines')
+    for region, address, number in table or []:
+        if not 1 <= number <= len(lines):
+            problems.append('the map leads $%04X to line %d of %d' % (address, number, len(lines)))
+            continue
+        match = re.match(r'E_([0-9A-F]{4})\t', lines[number - 1])
+        if match and int(match.group(1), 16) != address:
+            problems.append('the map leads $%04X to line %d: %r' % (address, number, lines[number - 1]))
     return problems
 
 
@@ -185,12 +225,16 @@ def main():
         for name, data in compiled_files(work)[:3] + synthetic_files()[:2] + picture_files(work):
             open(os.path.join(work, name + '.xex'), 'wb').write(data)
             cases.append((name + '.xex', ['-x', '-l', '-sa']))
-        for image, options in cases:
-            runs += 1
-            problems = check(velkor, work, image, options)
-            for problem in problems[:10]:
-                print('FAIL %s %s: %s' % (image, options, problem))
-            failed += bool(problems)
+        browser = Browser(os.path.join(work, 'profile'))
+        try:
+            for image, options in cases:
+                runs += 1
+                problems = check(velkor, browser, work, image, options)
+                for problem in problems[:10]:
+                    print('FAIL %s %s: %s' % (image, options, problem))
+                failed += bool(problems)
+        finally:
+            browser.close()
     print('%d pages checked, %d failed' % (runs, failed))
     sys.exit(1 if failed else 0)
 

@@ -86,7 +86,7 @@ def line_text(browser, hash_value):
     """The text of the listing line the hash names (the cross references beside it left out), and
     whether the page shows that line marked within the window, below its header."""
     return browser.script(
-        "var m=/^#L([0-9]+)$/.exec(%s);if(!m)return [null,false];"
+        "var m=/^#l([0-9]+)$/.exec(%s);if(!m)return [null,false];"
         "var p=document.getElementById('listing').cloneNode(true);"
         "p.querySelectorAll('.x').forEach(function(x){x.remove();});"
         "var h=document.getElementById('hl').getBoundingClientRect(),"
@@ -111,14 +111,17 @@ def check_page(browser, page, label, entry_line_start):
     problems = []
     browser.open(page)
     problems += ['console: ' + m for m in browser.console_errors()]
-    browser.click('#listing a[href="#s-%s"]' % label)
+    if label is None:  # the first label the listing links to
+        label = browser.script("return document.querySelector('#listing a[href]:not([id])')"
+                               ".getAttribute('href').slice(1)")
+    browser.click('#listing a[href="#%s"]' % label)
     target = browser.script('return location.hash')
-    if target != '#s-' + label:
+    if target != '#' + label:
         problems.append('the link to %s went to %s' % (label, target))
     browser.click('.strip .e')
     target = browser.script('return location.hash')
     text, shown = line_text(browser, target)
-    if not target.startswith('#L') or not (text or '').startswith(entry_line_start) or not shown:
+    if not target.startswith('#l') or not (text or '').startswith(entry_line_start) or not shown:
         problems.append('the entry point of the map went to %s: %r (shown: %s)' % (
             target, text, shown))
     problems += ['console: ' + m for m in browser.console_errors()]
@@ -153,9 +156,6 @@ def main():
                 subprocess.run([velkor] + arguments + ['-w'], cwd=work, check=True,
                                capture_output=True)
                 path = os.path.join(work, page)
-                if label is None:  # the first label the listing links to
-                    text = open(path, encoding='utf-8').read()
-                    label = text.split('<a href="#s-', 1)[1].split('"', 1)[0]
                 problems = check_page(browser, path, label, start)
                 for problem in problems:
                     print('FAIL %s: %s' % (page, problem))
