@@ -93,15 +93,21 @@ struct UserComment {
 };
 
 // A line of the listing that holds bytes of the image: its number (counted from 0) in the
-// listing, and in the result once that is written; the addresses it holds [first, end) and its
-// region; whether it holds data. Kept only when there are comments to place or a page to write.
+// listing, and in the result once that is written; the addresses it holds [first, End()) and its
+// region; whether it holds data. Kept only when there are comments to place or a page to write,
+// one for about every byte of code: hence small.
 struct ListedLine {
-    uint64_t line = 0;
-    int64_t first = 0;
-    int64_t end = -1;  // -1: a data line, ended by the next line of its region or the region's end
-    int region = 0;
-    bool isData = false;
-    bool isTable = false;  // address words of a table (the data-block mode)
+    static constexpr uint32_t kData = 1u << 31, kTable = 1u << 30;  // in marks
+
+    uint64_t line;
+    int64_t first;
+    uint32_t length;  // a data line's comes with the next line of its region, or the region's end
+    uint32_t marks;   // its region, with kData and kTable (address words of a table) set in it
+
+    int64_t End() const { return first + length; }
+    int Region() const { return static_cast<int>(marks & ~(kData | kTable)); }
+    bool IsData() const { return (marks & kData) != 0; }
+    bool IsTable() const { return (marks & kTable) != 0; }
 };
 
 struct RunState {

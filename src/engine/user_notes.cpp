@@ -254,6 +254,15 @@ void WriteUnplacedComments(RunState& state) {
     }
 }
 
+namespace {
+
+// The bytes from first to end, as a listed line keeps them (none for an end not known yet).
+uint32_t LengthOf(int64_t first, int64_t end) {
+    return end <= first ? 0 : static_cast<uint32_t>(std::min<int64_t>(end - first, UINT32_MAX));
+}
+
+}  // namespace
+
 void StartListedLines(RunState& state) {
     constexpr int64_t kRoomLimit = 1 << 20;  // untouched room costs nothing
     state.listedLines.clear();
@@ -266,16 +275,21 @@ void StartListedLines(RunState& state) {
 void NoteListedLine(RunState& state, int64_t first, int64_t end, int region, bool isTable) {
     if (!KeepsListedLines(state)) return;
     const uint64_t line = state.asmFile.LinesWritten();
-    state.listedLines.push_back({line, first, end, region, end < 0, isTable});
+    // Whole words written at once: a new page of the list is first touched by a write.
+    const uint32_t marks = static_cast<uint32_t>(region) | (end < 0 ? ListedLine::kData : 0) |
+                           (isTable ? ListedLine::kTable : 0);
+    state.listedLines.push_back({line, first, LengthOf(first, end), marks});
 }
 
 void EndListedLines(RunState& state) {
     std::vector<ListedLine>& lines = state.listedLines;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].end >= 0) continue;
-        const bool nextInRegion = i + 1 < lines.size() && lines[i + 1].region == lines[i].region;
-        lines[i].end = nextInRegion
-                           ? lines[i + 1].first
-                           : EndAddress(state.image.regions[static_cast<size_t>(lines[i].region)]);
+        if (!lines[i].IsData() || lines[i].length != 0) continue;
+        const int region = lines[i].Region();
+        const bool nextInRegion = i + 1 < lines.size() && lines[i + 1].Region() == region;
+        const int64_t end = nextInRegion
+                                ? lines[i + 1].first
+                                : EndAddress(state.image.regions[static_cast<size_t>(region)]);
+        lines[i].length = LengthOf(lines[i].first, end);
     }
 }

@@ -36,9 +36,9 @@ class TextWriter {
     void KeepCopy(std::string* copy, size_t limit);
     bool KeptCopy() const { return copy_ != nullptr; }
 
-    // Counts the lines written from now on: LinesWritten is the number of line ends so far.
-    // Counted as they are written, so that asking often costs nothing.
-    void CountLines() { countLines_ = true; }
+    // Counts the lines written from now on (or stops): LinesWritten is the number of line ends
+    // counted. Counted as they are written, so that asking often costs nothing.
+    void CountLines(bool on = true) { countLines_ = on; }
     uint64_t LinesWritten() const { return lines_; }
 
     void Write(std::string_view text) {  // no line end added

@@ -306,7 +306,7 @@ void CopyListing(RunState& state, ListingLines& listing) {
     auto commentsBefore = [&](size_t line) {
         for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
             if (listed->line != line) continue;
-            WriteComments(state, listed->first, listed->end);
+            WriteComments(state, listed->first, listed->End());
             listed->line = state.asmFile.LinesWritten();  // from now on its line in the result
         }
     };
@@ -315,6 +315,7 @@ void CopyListing(RunState& state, ListingLines& listing) {
     // before it: only the lines that hold a jump need a look.
     const bool placeComments = !state.userComments.empty();
     uint64_t shift = state.listedLines.empty() ? 0 : state.asmFile.LinesWritten();
+    if (!placeComments) state.asmFile.CountLines(false);  // the lines after are counted here
     auto placeUpTo = [&](size_t line) {
         for (; listed != state.listedLines.end() && listed->line <= line; ++listed) {
             listed->line += shift;
@@ -353,17 +354,20 @@ void CopyListing(RunState& state, ListingLines& listing) {
         lines = placeComments ? ScanLines<true>(text, labels, handle)
                               : ScanLines<false>(text, labels, handle);
         copyUpTo(text.size());
-        if (!placeComments) placeUpTo(SIZE_MAX);
     } else {
         while (!listing.AtEnd()) {
             std::string_view line = listing.Next();
-            commentsBefore(lines);
+            if (placeComments) commentsBefore(lines);
             ++lines;
             if (RewriteInnerLabels(line, labels, changed, key)) line = changed;
             state.asmFile.WriteLine(line);
-            if (EndsFlow(line)) state.asmFile.WriteLine("");
+            if (EndsFlow(line)) {
+                state.asmFile.WriteLine("");
+                if (!placeComments) placeUpTo(lines - 1), ++shift;
+            }
         }
     }
+    if (!placeComments) placeUpTo(SIZE_MAX);
     for (; lines % kBlockLineCount != 0; ++lines) state.asmFile.WriteLine("");
 }
 
