@@ -27,7 +27,7 @@ namespace {
 // page's data.
 enum class RefKind : uint8_t { Call, Jump, Branch, Read, Write, ReadWrite, Table };
 constexpr char kRefKindLetters[] = "cjbrwmt";
-constexpr size_t kFlushSize = 60 * 1024;  // the text for the page goes out in pieces this big
+constexpr size_t kFlushSize = 12 * 1024;  // the text for the page goes out in pieces this big
 
 RefKind KindOfMnemonic(std::string_view mnemonic) {
     char m[4] = {0, 0, 0, 0};
@@ -163,12 +163,12 @@ std::vector<std::vector<Run>> RunsOfRegions(const RunState& state) {
         }
     };
     for (const ListedLine& line : state.listedLines) {
-        const Region& region = regions[static_cast<size_t>(line.region)];
+        const Region& region = regions[static_cast<size_t>(line.Region())];
         if (region.kind != RegionKind::Code) continue;
-        const Stretch kind = line.isTable  ? Stretch::Block
-                             : line.isData ? Stretch::Data
-                                           : Stretch::Code;
-        add(line.region, line.first, std::min(line.end, EndAddress(region)), kind);
+        const Stretch kind = line.IsTable()  ? Stretch::Block
+                             : line.IsData() ? Stretch::Data
+                                             : Stretch::Code;
+        add(line.Region(), line.first, std::min(line.End(), EndAddress(region)), kind);
     }
     for (size_t r = 0; r < regions.size(); ++r) {
         const Region& region = regions[r];
@@ -266,8 +266,9 @@ struct PageText {
 // Per strip of the map: its heading, its lowest address and the address after its highest, its
 // stretches (region, kind, distance of the first address from the lowest, length) and its entry
 // points (region, address); then the classes and names of the kinds.
-void AppendMapData(std::string& out, const RunState& state,
-                   const std::vector<std::vector<Run>>& runs, const std::vector<int64_t>& entries) {
+void AppendMapData(PageText& text, const RunState& state, const std::vector<std::vector<Run>>& runs,
+                   const std::vector<int64_t>& entries) {
+    std::string& out = text.out;
     const std::vector<Region>& regions = state.image.regions;
     out += "var S=[";
     bool firstStrip = true;
@@ -297,6 +298,7 @@ void AppendMapData(std::string& out, const RunState& state,
                 AppendSigned(out, run.first - low);
                 out += ',';
                 AppendSigned(out, run.end - run.first);
+                text.FlushIfFull();
             }
         }
         out += "],[";
@@ -341,31 +343,43 @@ void AppendLineTable(PageText& text, const RunState& state) {
     out += "var T=\"";
     int region = -1;
     int64_t address = 0, number = 0;
+    // Most lines are one letter: those go straight into a piece of the table, the others through
+    // the text.
+    char piece[1024];
+    size_t used = 0;
+    auto putPiece = [&] {
+        out.append(piece, used);
+        used = 0;
+    };
     for (const ListedLine& line : state.listedLines) {
         const int64_t lineNumber = static_cast<int64_t>(line.line) + 1;
         const int64_t step = line.first - address;
-        if (line.region != region) {
-            region = line.region;
-            out += '~';
-            AppendNumber(out, static_cast<uint64_t>(region));
-            out += ',';
-            AppendSigned(out, line.first - regions[static_cast<size_t>(region)].address);
-            out += ',';
-            AppendSigned(out, lineNumber);
-            out += ';';
-        } else if (lineNumber == number + 1 && step >= 0 && step < 52) {
-            out += static_cast<char>(step < 26 ? 'A' + step : 'a' + (step - 26));
+        if (line.Region() == region && lineNumber == number + 1 && step >= 0 && step < 52) {
+            piece[used++] = static_cast<char>(step < 26 ? 'A' + step : 'a' + (step - 26));
+            if (used == sizeof piece) putPiece(), text.FlushIfFull();
         } else {
-            out += '!';
-            AppendSigned(out, step);
-            out += ',';
-            AppendSigned(out, lineNumber - number);
+            putPiece();
+            if (line.Region() != region) {
+                region = line.Region();
+                out += '~';
+                AppendNumber(out, static_cast<uint64_t>(region));
+                out += ',';
+                AppendSigned(out, line.first - regions[static_cast<size_t>(region)].address);
+                out += ',';
+                AppendSigned(out, lineNumber);
+            } else {
+                out += '!';
+                AppendSigned(out, step);
+                out += ',';
+                AppendSigned(out, lineNumber - number);
+            }
             out += ';';
+            text.FlushIfFull();
         }
         address = line.first;
         number = lineNumber;
-        text.FlushIfFull();
     }
+    putPiece();
     out += "\",A=[";
     for (size_t r = 0; r < regions.size(); ++r) {
         if (r) out += ',';
@@ -579,11 +593,11 @@ void WriteHtmlPage(RunState& state) {
         }
     }
 
-    TextWriter page;
+    TextWriter& page = state.asmFile;  // done with the result: its buffer serves again
     ResultReplacement replacement(page, state.pageName);
     PageText text{page, {}};
     std::string& out = text.out;
-    out.reserve(kFlushSize + 4096);
+    out.reserve(kFlushSize + 8192);
     AppendWithLineEnds(out,
                        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n");
     out += kPageMark;
@@ -591,6 +605,7 @@ void WriteHtmlPage(RunState& state) {
     AppendEscaped(out, state.resultName, utf8);
     out += "</title>\r\n<style>\r\n";
     AppendWithLineEnds(out, kStyle);
+    text.FlushIfFull();
     AppendWithLineEnds(out, "</style>\n</head>\n<body>\n<header id=\"map\">\n<h1>");
     AppendEscaped(out, state.resultName, utf8);
     out += "</h1>\r\n<div class=\"sum\">Image: " + std::to_string(state.imageSize) +
@@ -616,8 +631,10 @@ void WriteHtmlPage(RunState& state) {
                        "<noscript><p>The links, the cross references and the map need the page's "
                        "script.</p></noscript>\n<script>\n");
     AppendKindTable(out, state);
+    text.FlushIfFull();
     AppendLineTable(text, state);
-    AppendMapData(out, state, runs, entries);
+    AppendMapData(text, state, runs, entries);
+    text.FlushIfFull();
     AppendWithLineEnds(out, kScript);
     AppendWithLineEnds(out, "</script>\n</body>\n</html>\n");
     text.Flush();
