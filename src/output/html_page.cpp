@@ -17,9 +17,11 @@
 #include "files/text_writer.h"
 #include "reference/label_file.h"
 
-// The page carries the listing with its names marked, and leaves the rest to its script: the
-// lists of references, the map's marks and the table from addresses to lines go in as compact
-// data, so that the page stays about the size of the result and is written in a moment.
+// The page carries the result as it stands and leaves the rest to its script, which makes the
+// anchors and links, the lists of references and the map's marks as the browser opens it. What
+// only the run knows goes in as compact data: which addresses each line holds, the map's
+// stretches, the kind of reference of each instruction. So the page stays about the size of the
+// result and is written in a moment.
 
 namespace {
 
