@@ -22,11 +22,11 @@ class ResultReplacement {
     // Closes the unfinished file and puts it in place of the result.
     void PutInPlace();
 
-    // The same, for a file that nothing waits for: the old one is removed first, so that the new
-    // one takes a name that is free. A file put over another is pushed to the disk at once by some
-    // file systems (ext4 does, to keep the old contents safe); a page a browser reads is not worth
-    // that wait. Should the run end right between the two steps, the file keeps its unfinished
-    // name.
+    // The same, for a file that the next run makes again (the page): the old one is removed
+    // first, so that the new one takes a name that is free. A file put over another is pushed to
+    // the disk at once by some file systems (ext4 does, to keep the old contents safe), and a page
+    // is not worth that wait. Should the run stop right between the two steps, there is no file
+    // of that name until the next run; there is never a part of one.
     void PutInPlaceOfRemoved();
 
   private:
