@@ -47,24 +47,17 @@ std::FILE* OpenForReading(const std::string& name) {
     return file;
 }
 
-void ReadWholeFile(const std::string& name, std::string& text) {
+void ReadInPieces(const std::string& name, std::string& buffer,
+                  const std::function<void(std::string_view)>& take) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(name), std::fclose);
-    struct stat info {};
-    const size_t expected = fstat(fileno(file.get()), &info) == 0 && info.st_size > 0
-                                ? static_cast<size_t>(info.st_size)
-                                : 0;
-    text.resize(expected + 1);  // a byte more: the read that meets the end is short
-    size_t filled = 0;
+    if (buffer.size() < kReadChunk) buffer.resize(kReadChunk);
     for (;;) {
-        if (filled == text.size()) text.resize(filled + kReadChunk);
-        const size_t wanted = text.size() - filled;
-        const size_t got = std::fread(text.data() + filled, 1, wanted, file.get());
-        filled += got;
-        if (got == wanted) continue;
+        const size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+        if (got > 0) take(std::string_view(buffer.data(), got));
+        if (got == buffer.size()) continue;
         if (std::ferror(file.get())) FailIo(errno, name);
         break;
     }
-    text.resize(filled);
     if (std::fclose(file.release()) != 0) FailIo(errno, name);
 }
 

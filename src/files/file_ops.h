@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 // How much one read of a file brings at the most.
 constexpr size_t kReadChunk = 64 * 1024;
@@ -22,9 +24,10 @@ bool CanWriteFile(const std::string& name);
 // Opens the file for reading, refusing pipes and devices: opening them could wait for ever.
 std::FILE* OpenForReading(const std::string& name);
 
-// Reads the whole file into the text as it stands, byte for byte (the text's room is used
-// again).
-void ReadWholeFile(const std::string& name, std::string& text);
+// Reads the file as it stands, byte for byte, a piece at a time into the buffer (as long as the
+// buffer is, at least kReadChunk; its room is used again), and hands each piece to take.
+void ReadInPieces(const std::string& name, std::string& buffer,
+                  const std::function<void(std::string_view)>& take);
 
 // The folder that holds the named file: "." for a bare name.
 std::string FolderOf(const std::string& name);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/image_map.h"
@@ -29,6 +31,7 @@ namespace {
 // page's data.
 enum class RefKind : uint8_t { Call, Jump, Branch, Read, Write, ReadWrite, Table };
 constexpr char kRefKindLetters[] = "cjbrwmt";
+constexpr uintmax_t kWholeResultLimit = 4 << 20;  // a longer result is read in pieces, twice
 constexpr size_t kFlushSize = 12 * 1024;  // the text for the page goes out in pieces this big
 
 RefKind KindOfMnemonic(std::string_view mnemonic) {
@@ -56,29 +59,51 @@ RefKind KindOfMnemonic(std::string_view mnemonic) {
     }
 }
 
-bool IsUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        // Sixteen plain characters at a time.
-        if (text.size() - i >= sizeof(CharChunk) &&
-            MatchBits((LoadChunk(text.data() + i) & static_cast<char>(0x80)) != 0) == 0) {
-            i += sizeof(CharChunk);
-            continue;
+// What the page needs to know of the result before writing its listing, gathered as the result
+// is read piece by piece: its size, its line feeds, how it starts and ends, and whether it is
+// UTF-8 text (every byte above $7F in a sequence of a lead byte and its continuation bytes).
+struct ResultFacts {
+    uint64_t size = 0;
+    uint64_t lineFeeds = 0;
+    std::string start, end;  // the first two bytes and the last two
+    bool utf8 = true;
+    int continuations = 0;  // still due in the sequence being read
+
+    void Take(std::string_view piece) {
+        if (start.size() < 2) start += piece.substr(0, 2 - start.size());
+        end += piece.substr(piece.size() - std::min<size_t>(piece.size(), 2));
+        end.erase(0, end.size() - std::min<size_t>(end.size(), 2));
+        size += piece.size();
+        lineFeeds += CountLineFeeds(piece.data(), piece.size());
+        for (size_t i = 0; i < piece.size() && utf8;) {
+            // Sixteen plain characters at a time.
+            if (continuations == 0 && piece.size() - i >= sizeof(CharChunk) &&
+                MatchBits((LoadChunk(piece.data() + i) & static_cast<char>(0x80)) != 0) == 0) {
+                i += sizeof(CharChunk);
+                continue;
+            }
+            const unsigned char c = static_cast<unsigned char>(piece[i++]);
+            if (continuations > 0) {
+                utf8 = (c >> 6) == 2;
+                --continuations;
+            } else if (c >= 0x80) {
+                continuations = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+                utf8 = continuations > 0;
+            }
         }
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t length = c < 0x80         ? 1
-                              : (c >> 5) == 6  ? 2
-                              : (c >> 4) == 14 ? 3
-                              : (c >> 3) == 30 ? 4
-                                               : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
-        }
-        i += length;
     }
-    return true;
-}
+    bool IsUtf8() const { return utf8 && continuations == 0; }
+    // Lines end CR LF, the last one perhaps without.
+    uint64_t LineCount() const { return lineFeeds + (size == 0 || end.back() == '\n' ? 0 : 1); }
+    // Where the text ends without the last line's end.
+    uint64_t TextEnd() const {
+        if (end == "\r\n") return size - 2;
+        return size > 0 && (end.back() == '\n' || end.back() == '\r') ? size - 1 : size;
+    }
+    bool StartsWithLineEnd() const {
+        return start == "\r\n" || (!start.empty() && start[0] == '\n');
+    }
+};
 
 // The text for the page: markup characters as entities, and, in a result that is no UTF-8
 // text, each byte above $7F as the character of that code.
@@ -391,36 +416,38 @@ void AppendLineTable(PageText& text, const RunState& state) {
 }
 
 // The listing: the result as it stands, its lines ending as they do there, with "&", "<" and ">"
-// (and, in a result that is no UTF-8, the bytes above $7F) as entities. Its last line end stays
-// out (the browser would show an empty line after it); an empty first line gets one more line
-// end before it (the browser drops one right after the opening tag).
-void AppendListing(PageText& text, std::string_view result, bool utf8) {
-    if (!result.empty() && (result[0] == '\n' || result.compare(0, 2, "\r\n") == 0)) {
-        text.out += "\r\n";
-    }
-    if (!result.empty() && result.back() == '\n') result.remove_suffix(1);
-    if (!result.empty() && result.back() == '\r') result.remove_suffix(1);
+// (and, in a result that is no UTF-8, the bytes above $7F) as entities; a piece of it at a time,
+// from the place at on. The last line end stays out (the browser would show an empty line after
+// it), and an empty first line gets one more line end before it (the browser drops one right
+// after the opening tag).
+void AppendListingPiece(PageText& text, std::string_view piece, uint64_t at,
+                        const ResultFacts& facts) {
+    const bool utf8 = facts.IsUtf8();
+    if (at == 0 && facts.StartsWithLineEnd()) text.out += "\r\n";
+    if (at >= facts.TextEnd()) return;
+    piece = piece.substr(
+        0, static_cast<size_t>(std::min<uint64_t>(piece.size(), facts.TextEnd() - at)));
     CharChunk high = {};
     if (!utf8) high = high == 0;
-    size_t copied = 0, at = 0;
+    size_t copied = 0, i = 0;
     auto escape = [&](size_t place) {
-        text.Put(result.substr(copied, place - copied));
-        AppendEscaped(text.out, result.substr(place, 1), utf8);
+        text.Put(piece.substr(copied, place - copied));
+        AppendEscaped(text.out, piece.substr(place, 1), utf8);
         copied = place + 1;
     };
-    for (; result.size() - at >= sizeof(CharChunk); at += sizeof(CharChunk)) {
-        const CharChunk c = LoadChunk(result.data() + at);
+    for (; piece.size() - i >= sizeof(CharChunk); i += sizeof(CharChunk)) {
+        const CharChunk c = LoadChunk(piece.data() + i);
         uint32_t specials = MatchBits((c == '&') | (c == '<') | (c == '>') |
                                       (((c & static_cast<char>(0x80)) != 0) & high));
         for (; specials != 0; specials &= specials - 1) {
-            escape(at + static_cast<size_t>(__builtin_ctz(specials)));
+            escape(i + static_cast<size_t>(__builtin_ctz(specials)));
         }
     }
-    for (; at < result.size(); ++at) {
-        const char c = result[at];
-        if (c == '&' || c == '<' || c == '>' || (!utf8 && (c & 0x80))) escape(at);
+    for (; i < piece.size(); ++i) {
+        const char c = piece[i];
+        if (c == '&' || c == '<' || c == '>' || (!utf8 && (c & 0x80))) escape(i);
     }
-    text.Put(result.substr(copied));
+    text.Put(piece.substr(copied));
 }
 
 // The kinds of reference of the instructions that are no plain reads, by their first three
@@ -576,16 +603,28 @@ std::string PageNameOf(const std::string& resultName) {
 }
 
 void WriteHtmlPage(RunState& state) {
-    // The result as it was written, read again into the room the listing's copy had.
-    std::string result = std::move(state.listingText);
+    // The result as it was written, read again into the room the listing's copy had: in one
+    // piece up to a few MB, else piece by piece twice, first for what the head needs to know,
+    // then into the listing.
+    std::string buffer = std::move(state.listingText);
     state.listingKept = false;
-    ReadWholeFile(state.resultName, result);
+    std::error_code error;
+    const uintmax_t resultSize = std::filesystem::file_size(state.resultName, error);
+    if (!error && resultSize < kWholeResultLimit && buffer.size() <= resultSize) {
+        buffer.resize(static_cast<size_t>(resultSize) + 1);  // the read that meets the end is short
+    }
+    ResultFacts facts;
+    std::string_view whole;  // the result, when it came in one piece
+    int pieces = 0;
+    ReadInPieces(state.resultName, buffer, [&](std::string_view piece) {
+        facts.Take(piece);
+        whole = piece;
+        ++pieces;
+    });
     EndListedLines(state);
 
-    const bool utf8 = IsUtf8(result);
-    // Lines end CR LF, the last one perhaps without.
-    const uint64_t lineCount = CountLineFeeds(result.data(), result.size()) +
-                               (result.empty() || result.back() == '\n' ? 0 : 1);
+    const bool utf8 = facts.IsUtf8();
+    const uint64_t lineCount = facts.LineCount();
     const std::vector<std::vector<Run>> runs = RunsOfRegions(state);
     const std::vector<int64_t> entries = EntryPoints(state);
     int64_t codeBytes = 0, dataBytes = 0;
@@ -626,7 +665,15 @@ void WriteHtmlPage(RunState& state) {
         "<span><i style=\"background:#c0392b;width:2px\"></i>entry point</span></div>\n"
         "<div id=\"strips\"></div>\n</header>\n"
         "<main><div id=\"hl\"></div><pre id=\"listing\">");
-    AppendListing(text, result, utf8);
+    if (pieces == 1) {
+        AppendListingPiece(text, whole, 0, facts);
+    } else {
+        uint64_t at = 0;
+        ReadInPieces(state.resultName, buffer, [&](std::string_view piece) {
+            AppendListingPiece(text, piece, at, facts);
+            at += piece.size();
+        });
+    }
     AppendWithLineEnds(out,
                        "</pre></main>\n<section id=\"xref\">\n<h2>Cross references</h2>\n"
                        "<dl id=\"refs\"></dl>\n</section>\n"

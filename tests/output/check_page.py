@@ -5,7 +5,8 @@ of several segments and pictures, the data-block mode, and comments in UTF-8 and
 The page as written: its listing holds the result's lines in order, each with the text it has
 there; the map's table of lines gives, for an address that a label names, that label's line.
 
-(The same for a listing too long to be kept in memory while the result is written.)
+(The same for a listing too long to be kept in memory while the result is written, and a result
+read in pieces that cut some of its characters.)
 
 The page as headless Chromium shows it, once its script has run (its links, cross references and
 map are made there):
@@ -246,12 +247,19 @@ def main():
         open(os.path.join(work, 'long.bin'), 'wb').write(
             calls + bytes(rng.randrange(256) for _ in range(1 << 20)))
         cases.append(('long.bin', ['-a$0000']))
+        # The same with long comments in UTF-8 (about 2 MB of them): the result is read in pieces,
+        # and some of its characters are cut by the pieces' ends.
+        shutil.copy(os.path.join(work, 'long.bin'), os.path.join(work, 'long2.bin'))
+        open(os.path.join(work, 'long2.opt'), 'w', encoding='utf-8').write(''.join(
+            '-c$%04X=%s%s\n' % (3 * (k * 14 + 1), 'x' * (k % 3), '\u00e9' * 700)
+            for k in range(1500)))
+        cases.append(('long2.bin', ['-a$0000', '@long2.opt']))
         browser = Browser(os.path.join(work, 'profile'))
         try:
             for image, options in cases:
                 runs += 1
-                problems = check(velkor, browser if image != 'long.bin' else None, work, image,
-                                 options)
+                problems = check(velkor, browser if not image.startswith('long') else None,
+                                 work, image, options)
                 for problem in problems[:10]:
                     print('FAIL %s %s: %s' % (image, options, problem))
                 failed += bool(problems)
